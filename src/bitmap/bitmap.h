@@ -1,0 +1,120 @@
+// Bitmap file module: a self-contained reader and writer of uncompressed Windows V3
+// BMP files (BITMAPFILEHEADER + BITMAPINFOHEADER, bottom-up rows, 1/4/8/16/24/32 bits).
+//
+// In memory an image is always a "pixel buffer": rows top-down with no padding, one byte
+// per pixel (the palette index) for 1, 4 and 8 bits, and the pixel's file bytes unchanged
+// for 16, 24 and 32 bits. Bit packing, bottom-up order and 4-byte row padding exist only
+// in the file. The module knows nothing of maps or tiles.
+//
+// Only write_bitmap, read_bitmap and check_bitmap_header print (to standard output);
+// every other function only returns a code. Results are 0 for success, negative for
+// failure, unless a function says otherwise.
+#ifndef KOPC_BITMAP_BITMAP_H
+#define KOPC_BITMAP_BITMAP_H
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// The in-memory header: the file header and the V3 info header, field for field in file
+// order, each with its file width. The "BM" signature is not stored.
+struct BitmapHeader {
+    uint32_t bfSize = 0;
+    uint16_t bfReserved1 = 0;
+    uint16_t bfReserved2 = 0;
+    uint32_t bfOffBits = 0;
+    uint32_t biSize = 0;
+    uint32_t biWidth = 0;
+    uint32_t biHeight = 0;
+    uint16_t biPlanes = 0;
+    uint16_t biBitCount = 0;
+    uint32_t biCompression = 0;
+    uint32_t biSizeImage = 0;
+    uint32_t biXPelsPerMeter = 0;
+    uint32_t biYPelsPerMeter = 0;
+    uint32_t biClrUsed = 0;
+    uint32_t biClrImportant = 0;
+};
+
+// One colour table entry, in file byte order.
+struct PaletteEntry {
+    uint8_t blue;
+    uint8_t green;
+    uint8_t red;
+    uint8_t reserved;
+};
+
+// Exactly 2, 16 or 256 entries for 1, 4 and 8 bits; empty for 16, 24 and 32 bits.
+using Palette = std::vector<PaletteEntry>;
+
+constexpr uint32_t bitmap_file_header_size = 14;
+constexpr uint32_t bitmap_info_header_size = 40; // the only header version accepted
+constexpr uint32_t bitmap_header_size = bitmap_file_header_size + bitmap_info_header_size;
+constexpr int32_t bitmap_max_palette_entries = 256;
+// Largest width, height, row size or pixel buffer the reader accepts: every size it
+// derives must fit a signed 32-bit number, so no product can wrap.
+constexpr uint64_t bitmap_max_size = 0x7FFFFFFF;
+
+// Little-endian byte cursors; values are assembled byte by byte on every host.
+uint8_t* put_le32(uint8_t* cursor, uint32_t value) noexcept;
+uint8_t* put_le16(uint8_t* cursor, uint32_t value) noexcept;
+uint32_t get_le32(const uint8_t* cursor, const uint8_t** next = nullptr) noexcept;
+uint32_t get_le16(const uint8_t* cursor, const uint8_t** next = nullptr) noexcept;
+
+// Bytes per pixel in a pixel buffer: 1 for 1, 4 and 8 bits; 2, 3, 4 for 16, 24, 32.
+inline uint32_t bitmap_bytes_per_pixel(uint32_t bit_count) noexcept {
+    return (bit_count + 7) / 8;
+}
+
+// True for the bit counts the module reads and writes: 1, 4, 8, 16, 24, 32.
+bool bitmap_bit_count_supported(uint32_t bit_count) noexcept;
+
+// Palette entries for a bit count: 2, 16 or 256 for 1, 4, 8 bits, else 0.
+int32_t bitmap_palette_entries(uint32_t bit_count) noexcept;
+
+// Bytes of one file row, padded to a multiple of 4; -1 for an unsupported bit count.
+// Computed in unsigned 32-bit arithmetic, like every size in the header.
+int32_t bitmap_row_size(uint32_t width, uint32_t bit_count) noexcept;
+
+// Fills `header` for an image of width x height pixels. -1 for an unsupported bit count
+// (the size fields are then left as they were).
+int create_bitmap_header(BitmapHeader* header, uint32_t width, uint32_t height,
+                         uint16_t bit_count) noexcept;
+
+// Writes the 54 header bytes as one item. -1 when the write fails.
+int write_bitmap_header(std::FILE* stream, const BitmapHeader& header) noexcept;
+
+// Writes `entries` palette entries (0..256, at most palette.size()) as one item.
+int write_palette(std::FILE* stream, const Palette& palette, int32_t entries) noexcept;
+
+// Writes a whole BMP file: header, palette (zero entries when `palette` is null), rows
+// bottom-up with padding. `pixels` must hold biWidth x biHeight x bytes-per-pixel bytes.
+// A failed write anywhere, the rows included, gives -1.
+int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* palette,
+                 const std::vector<uint8_t>& pixels) noexcept;
+
+// Validates a header: returns the number of warnings printed (0..2) when it accepts it,
+// -1 when it refuses it. May store the computed data length into biSizeImage.
+int check_bitmap_header(BitmapHeader* header) noexcept;
+
+// Reads the 54-byte header and returns check_bitmap_header's result, or -1 when no
+// header with the "BM" signature could be read. Prints nothing itself.
+int read_bitmap_header(std::FILE* stream, BitmapHeader* header) noexcept;
+
+// Reads `entries` (0..256) palette entries as one item into `palette`, which must hold
+// that many. Prints nothing.
+int read_palette(std::FILE* stream, Palette* palette, int32_t entries) noexcept;
+
+// Result codes of read_bitmap besides 0 and -1.
+constexpr int bitmap_out_of_memory = -2;
+constexpr int bitmap_no_pixel_buffer = -3;
+
+// Reads a BMP file from `stream` (at its start, or just behind the header when
+// header_already_read is not 0 and `header` holds the accepted header).
+// `palette` may be null (the palette is then skipped); `pixels` must not be (-3).
+// An empty vector is allocated here; the caller owns it whatever the result. A
+// non-empty vector is filled in place (grown first if it is too small).
+int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette,
+                std::vector<uint8_t>* pixels, int header_already_read) noexcept;
+
+#endif

@@ -1,0 +1,164 @@
+// BMP writer: turns a top-down, unpadded pixel buffer into the file's bottom-up, packed
+// and padded rows. It allocates nothing: packed bytes and padding go through one fixed
+// local block of the palette's size, handed to the stream whenever it fills.
+#include "bitmap.h"
+
+static const char msg_cant_write_header[] = "error: write_bitmap() - can't write bitmap header";
+static const char msg_cant_write_palette[] = "error: write_bitmap() - can't write palette";
+
+namespace {
+
+constexpr size_t out_block_size = 4 * bitmap_max_palette_entries; // 1024 bytes
+
+// Bytes waiting to be written, and whether any write so far has failed.
+struct OutBlock {
+    uint8_t bytes[out_block_size];
+    size_t used;
+    bool failed;
+};
+
+void flush_block(std::FILE* stream, OutBlock* out) {
+    if (out->used != 0 && std::fwrite(out->bytes, out->used, 1, stream) != 1) {
+        out->failed = true;
+    }
+    out->used = 0;
+}
+
+inline void put_byte(std::FILE* stream, OutBlock* out, uint8_t byte) {
+    if (out->used == out_block_size) {
+        flush_block(stream, out);
+    }
+    out->bytes[out->used++] = byte;
+}
+
+// One row of 1-bit pixels: 8 pixels a byte, first pixel in the highest bit; any non-zero
+// pixel byte sets its bit.
+void pack_row_1(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t width) {
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        uint8_t byte = 0;
+        for (uint32_t k = 0; k < 8; ++k) {
+            if (row[x + k] != 0) {
+                byte |= static_cast<uint8_t>(0x80u >> k);
+            }
+        }
+        put_byte(stream, out, byte);
+    }
+    if (x < width) {
+        uint8_t byte = 0;
+        for (uint32_t k = 0; x + k < width; ++k) {
+            if (row[x + k] != 0) {
+                byte |= static_cast<uint8_t>(0x80u >> k);
+            }
+        }
+        put_byte(stream, out, byte);
+    }
+}
+
+// One row of 4-bit pixels: 2 pixels a byte, first pixel in the high nibble; only the low
+// 4 bits of each pixel byte are kept.
+void pack_row_4(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t width) {
+    uint32_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        put_byte(stream, out, static_cast<uint8_t>((row[x] & 0x0F) << 4 | (row[x + 1] & 0x0F)));
+    }
+    if (x < width) {
+        put_byte(stream, out, static_cast<uint8_t>((row[x] & 0x0F) << 4));
+    }
+}
+
+} // namespace
+
+int write_palette(std::FILE* stream, const Palette& palette, int32_t entries) noexcept {
+    if (entries < 0 || entries > bitmap_max_palette_entries ||
+        static_cast<size_t>(entries) > palette.size()) {
+        return -1;
+    }
+    uint8_t bytes[4 * bitmap_max_palette_entries];
+    for (int32_t i = 0; i < entries; ++i) {
+        bytes[4 * i + 0] = palette[i].blue;
+        bytes[4 * i + 1] = palette[i].green;
+        bytes[4 * i + 2] = palette[i].red;
+        bytes[4 * i + 3] = palette[i].reserved;
+    }
+    if (entries == 0) {
+        return 0;
+    }
+    return std::fwrite(bytes, 4 * static_cast<size_t>(entries), 1, stream) == 1 ? 0 : -1;
+}
+
+int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* palette,
+                 const std::vector<uint8_t>& pixels) noexcept {
+    const uint32_t bit_count = header.biBitCount;
+    if (!bitmap_bit_count_supported(bit_count)) {
+        return -1;
+    }
+    const uint32_t width = header.biWidth;
+    const uint32_t height = header.biHeight;
+    const uint64_t bytes_per_pixel = bitmap_bytes_per_pixel(bit_count);
+    const uint64_t line_size = bytes_per_pixel * width; // one buffer row, no padding
+    // A buffer too small for the header's image is the caller's fault; refuse it before
+    // anything is written rather than read past its end.
+    if (line_size * height > pixels.size()) {
+        return -1;
+    }
+
+    if (write_bitmap_header(stream, header) != 0) {
+        std::puts(msg_cant_write_header);
+        return -1;
+    }
+
+    const int32_t entries = bitmap_palette_entries(bit_count);
+    if (entries > 0) {
+        int result = 0;
+        if (palette != nullptr) {
+            result = write_palette(stream, *palette, entries);
+        } else {
+            static const uint8_t zero_entry[4] = {0, 0, 0, 0};
+            for (int32_t i = 0; i < entries && result == 0; ++i) {
+                result = std::fwrite(zero_entry, sizeof zero_entry, 1, stream) == 1 ? 0 : -1;
+            }
+        }
+        if (result != 0) {
+            std::puts(msg_cant_write_palette);
+            return -1;
+        }
+    }
+
+    // Bytes the row's pixels take in the file; the padding brings them to the row size.
+    uint64_t packed_size = line_size;
+    if (bit_count == 1) {
+        packed_size = (static_cast<uint64_t>(width) + 7) / 8;
+    } else if (bit_count == 4) {
+        packed_size = (static_cast<uint64_t>(width) + 1) / 2;
+    }
+    const uint32_t padding = static_cast<uint32_t>((4 - packed_size % 4) % 4);
+
+    OutBlock out;
+    out.used = 0;
+    out.failed = false;
+    for (uint32_t r = height; r-- > 0;) {
+        const uint8_t* row = pixels.data() + line_size * r;
+        if (bit_count == 1) {
+            pack_row_1(stream, &out, row, width);
+        } else if (bit_count == 4) {
+            pack_row_4(stream, &out, row, width);
+        } else if (width != 0) {
+            flush_block(stream, &out);
+            if (std::fwrite(row, bytes_per_pixel, width, stream) != width) {
+                out.failed = true;
+            }
+        }
+        for (uint32_t k = 0; k < padding; ++k) {
+            put_byte(stream, &out, 0);
+        }
+        if (out.failed) {
+            return -1;
+        }
+    }
+    flush_block(stream, &out);
+    if (out.failed || std::ferror(stream)) {
+        return -1;
+    }
+    return 0;
+}

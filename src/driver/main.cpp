@@ -1,0 +1,6 @@
+// Program entry of kopc_map.
+#include "driver.h"
+
+int main(int argc, char* argv[]) {
+    return kopc_map_main(argc, argv);
+}
