@@ -31,23 +31,37 @@ inline void put_byte(std::FILE* stream, OutBlock* out, uint8_t byte) {
     out->bytes[out->used++] = byte;
 }
 
-// One row of 1-bit pixels: 8 pixels a byte, first pixel in the highest bit; any non-zero
-// pixel byte sets its bit.
-void pack_row_1(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t width) {
-    uint32_t x = 0;
-    for (; x + 8 <= width; x += 8) {
-        uint8_t byte = 0;
-        for (uint32_t k = 0; k < 8; ++k) {
-            if (row[x + k] != 0) {
-                byte |= static_cast<uint8_t>(0x80u >> k);
-            }
-        }
-        put_byte(stream, out, byte);
+// Room for `count` more bytes in the block, flushing it first when they don't fit.
+// count is at most out_block_size.
+inline uint8_t* reserve_block(std::FILE* stream, OutBlock* out, size_t count) {
+    if (out_block_size - out->used < count) {
+        flush_block(stream, out);
     }
-    if (x < width) {
+    uint8_t* at = out->bytes + out->used;
+    out->used += count;
+    return at;
+}
+
+// One row of 1-bit pixels: 8 pixels a byte, first pixel in the highest bit; any non-zero
+// pixel byte sets its bit. The last byte of an odd row keeps its unused low bits 0.
+void pack_row_1(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t width) {
+    const size_t whole = width / 8;
+    for (size_t done = 0; done < whole;) {
+        const size_t n = (whole - done < out_block_size) ? whole - done : out_block_size;
+        uint8_t* to = reserve_block(stream, out, n);
+        const uint8_t* from = row + 8 * done;
+        for (size_t i = 0; i < n; ++i, from += 8) {
+            to[i] = static_cast<uint8_t>((from[0] != 0) << 7 | (from[1] != 0) << 6 |
+                                         (from[2] != 0) << 5 | (from[3] != 0) << 4 |
+                                         (from[4] != 0) << 3 | (from[5] != 0) << 2 |
+                                         (from[6] != 0) << 1 | (from[7] != 0));
+        }
+        done += n;
+    }
+    if (width % 8 != 0) {
         uint8_t byte = 0;
-        for (uint32_t k = 0; x + k < width; ++k) {
-            if (row[x + k] != 0) {
+        for (uint32_t k = 0; k < width % 8; ++k) {
+            if (row[8 * whole + k] != 0) {
                 byte |= static_cast<uint8_t>(0x80u >> k);
             }
         }
@@ -56,14 +70,20 @@ void pack_row_1(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t w
 }
 
 // One row of 4-bit pixels: 2 pixels a byte, first pixel in the high nibble; only the low
-// 4 bits of each pixel byte are kept.
+// 4 bits of each pixel byte are kept. An odd last pixel gets a 0 low nibble.
 void pack_row_4(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t width) {
-    uint32_t x = 0;
-    for (; x + 2 <= width; x += 2) {
-        put_byte(stream, out, static_cast<uint8_t>((row[x] & 0x0F) << 4 | (row[x + 1] & 0x0F)));
+    const size_t whole = width / 2;
+    for (size_t done = 0; done < whole;) {
+        const size_t n = (whole - done < out_block_size) ? whole - done : out_block_size;
+        uint8_t* to = reserve_block(stream, out, n);
+        const uint8_t* from = row + 2 * done;
+        for (size_t i = 0; i < n; ++i) {
+            to[i] = static_cast<uint8_t>((from[2 * i] & 0x0F) << 4 | (from[2 * i + 1] & 0x0F));
+        }
+        done += n;
     }
-    if (x < width) {
-        put_byte(stream, out, static_cast<uint8_t>((row[x] & 0x0F) << 4));
+    if (width % 2 != 0) {
+        put_byte(stream, out, static_cast<uint8_t>((row[width - 1] & 0x0F) << 4));
     }
 }
 

@@ -33,6 +33,33 @@ uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, i
     return map_tile;
 }
 
+// Copies one tile: `lines` lines of `span` bytes. A fixed span lets the compiler turn the
+// copy into a few moves instead of a library call per line.
+template <size_t span>
+inline void copy_tile_fixed(uint8_t* to, const uint8_t* from, size_t lines, size_t to_line,
+                            size_t from_line) {
+    for (size_t l = 0; l < lines; ++l, to += to_line, from += from_line) {
+        std::memcpy(to, from, span);
+    }
+}
+
+inline void copy_tile(uint8_t* to, const uint8_t* from, size_t span, size_t lines,
+                      size_t to_line, size_t from_line) {
+    switch (span) {
+    case 16: // 16-pixel tiles of one byte a pixel: the game's own shapes
+        copy_tile_fixed<16>(to, from, lines, to_line, from_line);
+        return;
+    case 32:
+        copy_tile_fixed<32>(to, from, lines, to_line, from_line);
+        return;
+    default:
+        break;
+    }
+    for (size_t l = 0; l < lines; ++l, to += to_line, from += from_line) {
+        std::memcpy(to, from, span);
+    }
+}
+
 } // namespace
 
 void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
@@ -49,11 +76,22 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
         doors = time_door_table[entry.door_set];
     }
 
+    // Cells that some NPC slot may apply to; only those need the slot scan.
+    bool occupied[map_tiles_down][map_tiles_across] = {};
+    if (no_mon_files == 0) {
+        for (int s = 0; s < npc_slots; ++s) {
+            const NpcRecord& npc = block.npc;
+            if (npc.shown[s] != 0 && npc.x[s] < map_tiles_across && npc.y[s] < map_tiles_down) {
+                occupied[npc.y[s]][npc.x[s]] = true;
+            }
+        }
+    }
+
     for (int r = 0; r < map_tiles_down; ++r) {
         for (int c = 0; c < map_tiles_across; ++c) {
-            const uint8_t tile =
-                no_mon_files ? block.tiles[r * map_tiles_across + c]
-                             : overlay_tile(entry, block, c, r, no_npcs, ignore_diff);
+            const uint8_t tile = occupied[r][c]
+                                     ? overlay_tile(entry, block, c, r, no_npcs, ignore_diff)
+                                     : block.tiles[r * map_tiles_across + c];
             size_t shape = tile / 4;
             if (doors != nullptr) {
                 for (int d = 0; d < doors_per_set; ++d) {
@@ -66,11 +104,7 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                                   (shape / sheet_tiles_across) * tile_height * sheet_line +
                                   (shape % sheet_tiles_across) * span;
             uint8_t* to = image->pixels.data() + r * tile_height * image_line + c * span;
-            for (size_t l = 0; l < tile_height; ++l) {
-                std::memcpy(to, from, span);
-                from += sheet_line;
-                to += image_line;
-            }
+            copy_tile(to, from, span, tile_height, image_line, sheet_line);
         }
     }
 }
