@@ -11,6 +11,8 @@ static const char fmt_question[] = "%s (Y or N): ";
 static const char fmt_open[] = "error: open '%s'\n";
 static const char fmt_write[] = "error: write bitmap '%s'\n";
 
+constexpr size_t output_buffer_size = 64 * 1024; // bytes handed to the system per write
+
 int ask_yes_no(const char* question) noexcept {
     std::printf(fmt_question, question);
     std::fflush(stdout);
@@ -48,6 +50,10 @@ int save_map_image(const char* file_name, const MapImage& image, int overwrite) 
         std::printf(fmt_open, file_name);
         return -1;
     }
+    // A larger stream buffer than the default few KiB means far fewer write calls to the
+    // system; it lives on this frame and the stream is closed before the frame ends.
+    char stream_buffer[output_buffer_size];
+    std::setvbuf(file.get(), stream_buffer, _IOFBF, sizeof stream_buffer);
     const int written = write_bitmap(file.get(), header, image.palette, image.pixels);
     // The close flushes the last buffered bytes; a full disk may only show up here.
     const int closed = std::fclose(file.release());
