@@ -9,8 +9,8 @@ static const char fmt_mismatch[] = "%s[%2.1d] (%2.1d,%2.1d) %02X:%d -> %02X:%d/%
 namespace {
 
 // The tile byte to draw at (column, row) after the NPC overlay.
-uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, int row,
-                     int no_npcs, int ignore_diff) {
+uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, int row, int no_npcs,
+                     int ignore_diff) {
     const uint8_t map_tile = block.tiles[row * map_tiles_across + column];
     const NpcRecord& npc = block.npc;
     for (int s = 0; s < npc_slots; ++s) {
@@ -33,30 +33,29 @@ uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, i
     return map_tile;
 }
 
-// Copies one tile: `lines` lines of `span` bytes. A fixed span lets the compiler turn the
-// copy into a few moves instead of a library call per line.
+// Fills one image line from the 64 tiles of its tile row: one contiguous copy of `span`
+// bytes per tile, taken `offset` bytes into each tile's place in the sheet. A fixed span
+// lets the compiler turn each copy into a few moves instead of a library call.
 template <size_t span>
-inline void copy_tile_fixed(uint8_t* to, const uint8_t* from, size_t lines, size_t to_line,
-                            size_t from_line) {
-    for (size_t l = 0; l < lines; ++l, to += to_line, from += from_line) {
-        std::memcpy(to, from, span);
+inline void copy_line_fixed(uint8_t* to, const uint8_t* const from[], size_t offset) {
+    for (int c = 0; c < map_tiles_across; ++c, to += span) {
+        std::memcpy(to, from[c] + offset, span);
     }
 }
 
-inline void copy_tile(uint8_t* to, const uint8_t* from, size_t span, size_t lines,
-                      size_t to_line, size_t from_line) {
+inline void copy_line(uint8_t* to, const uint8_t* const from[], size_t span, size_t offset) {
     switch (span) {
     case 16: // 16-pixel tiles of one byte a pixel: the game's own shapes
-        copy_tile_fixed<16>(to, from, lines, to_line, from_line);
+        copy_line_fixed<16>(to, from, offset);
         return;
     case 32:
-        copy_tile_fixed<32>(to, from, lines, to_line, from_line);
+        copy_line_fixed<32>(to, from, offset);
         return;
     default:
-        break;
-    }
-    for (size_t l = 0; l < lines; ++l, to += to_line, from += from_line) {
-        std::memcpy(to, from, span);
+        for (int c = 0; c < map_tiles_across; ++c, to += span) {
+            std::memcpy(to, from[c] + offset, span);
+        }
+        return;
     }
 }
 
@@ -88,6 +87,10 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
     }
 
     for (int r = 0; r < map_tiles_down; ++r) {
+        // Decide the whole tile row first (mismatch lines come out in cell order), then
+        // fill its pixel lines one after the other: the image is written sequentially,
+        // while the sheet, small enough to stay in cache, is read wherever it must be.
+        const uint8_t* from[map_tiles_across];
         for (int c = 0; c < map_tiles_across; ++c) {
             const uint8_t tile = occupied[r][c]
                                      ? overlay_tile(entry, block, c, r, no_npcs, ignore_diff)
@@ -100,11 +103,13 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                     }
                 }
             }
-            const uint8_t* from = shapes.pixels.data() +
-                                  (shape / sheet_tiles_across) * tile_height * sheet_line +
-                                  (shape % sheet_tiles_across) * span;
-            uint8_t* to = image->pixels.data() + r * tile_height * image_line + c * span;
-            copy_tile(to, from, span, tile_height, image_line, sheet_line);
+            from[c] = shapes.pixels.data() +
+                      (shape / sheet_tiles_across) * tile_height * sheet_line +
+                      (shape % sheet_tiles_across) * span;
+        }
+        uint8_t* to = image->pixels.data() + r * tile_height * image_line;
+        for (size_t l = 0; l < tile_height; ++l, to += image_line) {
+            copy_line(to, from, span, l * sheet_line);
         }
     }
 }
