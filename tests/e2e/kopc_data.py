@@ -8,6 +8,10 @@ check the program's output.
 
 import os
 import struct
+import subprocess
+import sys
+import tempfile
+import unittest
 
 # (map file, NPC file, output file, title, door set or -1, keep map on mismatch)
 CATALOGUE = [
@@ -143,33 +147,41 @@ def row_size(width, bits):
     return ((width * bits + 7) // 8 + 3) & ~3
 
 
+def encode_row(line, bits):
+    """The file bytes of one pixel row, without padding: palette indices for 1/4/8 bits
+    (packed from the highest bits down), a bytes object per pixel for 16/24/32 bits."""
+    if bits == 1:
+        data = bytearray((len(line) + 7) // 8)
+        for x, p in enumerate(line):
+            if p:
+                data[x // 8] |= 0x80 >> (x % 8)
+    elif bits == 4:
+        data = bytearray((len(line) + 1) // 2)
+        for x, p in enumerate(line):
+            data[x // 2] |= (p & 15) << (4 if x % 2 == 0 else 0)
+    elif bits == 8:
+        data = bytearray(line)
+    else:
+        data = bytearray(b"".join(line))
+    return bytes(data)
+
+
+def bmp_header(width, height, bits, palette_length, body_length):
+    offset = 54 + palette_length
+    header = b"BM" + struct.pack("<IHHI", offset + body_length, 0, 0, offset)
+    return header + struct.pack("<IIIHHIIIIII", 40, width, height, 1, bits, 0, body_length,
+                                0, 0, 0, 0)
+
+
 def bmp_bytes(width, height, bits, pixels, palette=b""):
     """A V3 BMP from a top-down pixel list: palette indices for 1/4/8 bits, or a bytes
     object per pixel for 16/24/32 bits. `palette` holds the entries' file bytes."""
     rows = []
     for r in range(height - 1, -1, -1):
-        line = pixels[r * width:(r + 1) * width]
-        if bits == 1:
-            data = bytearray((width + 7) // 8)
-            for x, p in enumerate(line):
-                if p:
-                    data[x // 8] |= 0x80 >> (x % 8)
-        elif bits == 4:
-            data = bytearray((width + 1) // 2)
-            for x, p in enumerate(line):
-                data[x // 2] |= (p & 15) << (4 if x % 2 == 0 else 0)
-        elif bits == 8:
-            data = bytearray(line)
-        else:
-            data = bytearray(b"".join(line))
-        data += bytes(row_size(width, bits) - len(data))
-        rows.append(bytes(data))
+        data = encode_row(pixels[r * width:(r + 1) * width], bits)
+        rows.append(data + bytes(row_size(width, bits) - len(data)))
     body = b"".join(rows)
-    offset = 54 + len(palette)
-    header = b"BM" + struct.pack("<IHHI", offset + len(body), 0, 0, offset)
-    header += struct.pack("<IIIHHIIIIII", 40, width, height, 1, bits, 0, len(body),
-                          0, 0, 0, 0)
-    return header + palette + body
+    return bmp_header(width, height, bits, len(palette), len(body)) + palette + body
 
 
 def parse_bmp(data):
@@ -184,3 +196,136 @@ def parse_bmp(data):
     rs = row_size(h["biWidth"], h["biBitCount"])
     rows = [data[off + i * rs: off + (i + 1) * rs] for i in range(h["biHeight"])]
     return h, palette, rows[::-1]
+
+
+def test_map(row):
+    """4096 tile bytes that differ from row to row and use the low two bits too."""
+    return bytes(((row * 5 + c + 2 * r) % 64) * 4 + (c + r) % 4
+                 for r in range(64) for c in range(64))
+
+
+def distinct_shapes(levels, width=16, height=16):
+    """64 shapes of width x height values below `levels`, no two alike: the first pixels
+    of the top line spell the shape number in base `levels`; the rest is a pattern that
+    changes under any flip or transposition."""
+    shapes = []
+    for s in range(64):
+        shape = [[(s + x + 3 * y + (x * y) // 5) % levels for x in range(width)]
+                 for y in range(height)]
+        n = s
+        for x in range(width * height):
+            if levels ** x >= 64:
+                break
+            shape[x // width][x % width] = n % levels
+            n //= levels
+        shapes.append(shape)
+    return shapes
+
+
+def map_bmp(cells, shape_lines, bits, palette=b""):
+    """The BMP a map image must be: cells[r][c] is the shape drawn at tile row r, column
+    c; shape_lines[s][l] the pixels of line l of shape s, as encode_row takes them."""
+    th, tw = len(shape_lines[0]), len(shape_lines[0][0])
+    width = 64 * tw
+    aligned = tw * bits % 8 == 0
+    if aligned:
+        coded = [[encode_row(line, bits) for line in shape] for shape in shape_lines]
+    pad = bytes(row_size(width, bits) - (width * bits + 7) // 8)
+    rows = []
+    for r in range(63, -1, -1):
+        for l in range(th - 1, -1, -1):
+            if aligned:
+                data = b"".join(coded[s][l] for s in cells[r])
+            else:
+                data = encode_row([p for s in cells[r] for p in shape_lines[s][l]], bits)
+            rows.append(data + pad)
+    body = b"".join(rows)
+    return bmp_header(width, 64 * th, bits, len(palette), len(body)) + palette + body
+
+
+def map_cells(tiles):
+    """The shapes of a map drawn as its tile file says: tile byte / 4 per cell."""
+    return [[tiles[r * 64 + c] // 4 for c in range(64)] for r in range(64)]
+
+
+EGA_SHAPES = distinct_shapes(16)
+CGA_SHAPES = distinct_shapes(4)
+CGA_SHAPE_LINES = [[[CGA_INDEX[v] for v in line] for line in shape] for shape in CGA_SHAPES]
+
+
+def write_test_world(folder, npcs=None):
+    """A data set of distinct maps (test_map) and distinct shapes in both executables."""
+    write_data_set(folder, maps={row: test_map(row) for row in range(len(CATALOGUE))},
+                   npcs=npcs, ega=ega_block(EGA_SHAPES), cga=cga_block(CGA_SHAPES))
+
+
+def expected_map(row, cells=None, cga=False):
+    """The image of catalogue row `row` of write_test_world's data, drawn with `cells`
+    (default: the map file's own tiles)."""
+    return map_bmp(cells or map_cells(test_map(row)), CGA_SHAPE_LINES if cga else EGA_SHAPES,
+                   4, EGA_PALETTE_BYTES)
+
+
+# The program's command line (possibly an emulator and the executable), set by main().
+COMMAND = []
+
+
+def windows_program():
+    return COMMAND[-1].lower().endswith(".exe")
+
+
+def run_program(args, cwd, stdin=b""):
+    """Runs the program with `args` in `cwd`: (exit status, stdout, stderr). stdin None
+    runs it with standard input closed. With KOPC_CRLF=1 the line ends of a Windows
+    build's stdout are turned into plain line feeds."""
+    extra = {"input": stdin} if stdin is not None else {"preexec_fn": lambda: os.close(0)}
+    proc = subprocess.run(COMMAND + list(args), cwd=cwd, capture_output=True, timeout=120,
+                          **extra)
+    out = proc.stdout
+    if os.environ.get("KOPC_CRLF") == "1":
+        out = out.replace(b"\r\n", b"\n")
+    return proc.returncode, out, proc.stderr
+
+
+def main():
+    """Entry of a test script: argv[1:] is the command that starts the program."""
+    if len(sys.argv) < 2:
+        sys.exit("usage: %s PROGRAM [ARGS...]" % sys.argv[0])
+    COMMAND[:] = [os.path.abspath(a) if os.path.exists(a) else a for a in sys.argv[1:]]
+    unittest.main(argv=sys.argv[:1])
+
+
+class ProgramTest(unittest.TestCase):
+    """A test that runs the program in a fresh, empty folder of its own (self.dir)."""
+
+    def setUp(self):
+        tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(tmp.cleanup)
+        self.dir = tmp.name
+
+    def path(self, *names):
+        return os.path.join(self.dir, *names)
+
+    def kopc(self, *args, stdin=b"", status=None, out=None, cwd=None):
+        """Runs the program in self.dir (or `cwd`); checks stderr is empty and, when
+        given, the exit status and the exact stdout (text). Returns (status, stdout)."""
+        code, stdout, stderr = run_program(args, cwd or self.dir, stdin)
+        self.assertEqual(stderr, b"", "the program wrote to stderr")
+        if out is not None:
+            self.assertEqual(stdout.decode("latin-1"), out)
+        if status is not None:
+            self.assertEqual(code, status)
+        return code, stdout
+
+    def bmp_files(self, folder=None):
+        return sorted(n for n in os.listdir(folder or self.dir) if n.startswith("ko."))
+
+    def assert_file(self, name, expected, folder=None):
+        """The file's exact bytes; a failure names the first differing offset."""
+        with open(os.path.join(folder or self.dir, name), "rb") as f:
+            actual = f.read()
+        if actual != expected:
+            at = next((i for i, (a, b) in enumerate(zip(actual, expected)) if a != b),
+                      min(len(actual), len(expected)))
+            self.fail("%s: %d bytes, expected %d; first difference at offset %d"
+                      % (name, len(actual), len(expected), at))
