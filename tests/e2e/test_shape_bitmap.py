@@ -1,0 +1,141 @@
+"""Shapes from a shape bitmap (-s): maps in the bitmap's tile size, bit count and
+palette, and the messages for every file that is refused."""
+
+import os
+import shutil
+import struct
+
+import kopc_data
+
+CAT = kopc_data.CATALOGUE
+FIELDS = {"bfSize": (2, "<I"), "bfOffBits": (10, "<I"), "biSize": (14, "<I"),
+          "biWidth": (18, "<I"), "biHeight": (22, "<I"), "biPlanes": (26, "<H"),
+          "biBitCount": (28, "<H"), "biCompression": (30, "<I"), "biSizeImage": (34, "<I")}
+
+
+def patch(data, **fields):
+    data = bytearray(data)
+    for name, value in fields.items():
+        offset, form = FIELDS[name]
+        struct.pack_into(form, data, offset, value & 0xFFFFFFFF)
+    return bytes(data)
+
+
+def pixel(bits, value, s):
+    """A pixel as the file holds it: the index itself up to 8 bits, else its bytes."""
+    if bits <= 8:
+        return value
+    return bytes([value] + [(value * 3 + 50 * k + s) % 256 for k in range(1, bits // 8)])
+
+
+def shape_bitmap(bits, width, height):
+    """(BMP bytes, shape lines, palette bytes) of a sheet of 16 x 4 distinct tiles; rows
+    below the fourth tile row hold pixels that must never be drawn."""
+    tw, th = width // 16, height // 4
+    levels = min(1 << bits, 256)
+    shapes = kopc_data.distinct_shapes(levels, tw, th)
+    lines = [[[pixel(bits, v, s) for v in line] for line in shape]
+             for s, shape in enumerate(shapes)]
+    sheet = []
+    for y in range(height):
+        for x in range(width):
+            if y >= 4 * th:
+                sheet.append(pixel(bits, levels - 1, 0))
+            else:
+                sheet.append(lines[(y // th) * 16 + x // tw][y % th][x % tw])
+    palette = b"" if bits > 8 else bytes((3 * i + 1) % 256 if i % 4 != 3 else 0
+                                         for i in range(4 << bits))
+    return kopc_data.bmp_bytes(width, height, bits, sheet, palette), lines, palette
+
+
+def refused(name, *lines):
+    return "".join(line + "\n" for line in lines) + "error: read shape bitmap '%s'\n" % name
+
+
+def bad_header(name, *lines):
+    return refused(name, *lines, "error: read_bitmap() - can't read bitmap header",
+                   "error: read '%s'" % name)
+
+
+class ShapeBitmap(kopc_data.ProgramTest):
+    def setUp(self):
+        super().setUp()
+        kopc_data.write_test_world(self.path("data"))
+
+    def test_every_bit_count(self):
+        cases = [
+            # bits, width, height, header changes, expected warnings
+            (1, 80, 8, {}, ""),
+            (4, 48, 8, {}, ""),
+            (8, 256, 66, {}, ""),
+            (16, 32, 12, {}, ""),
+            (16, 32, 12, dict(biSizeImage=0, bfSize=0),
+             "warning: check_bitmap_header() - data length is 0 ... corrected: 0x300\n"
+             "warning: check_bitmap_header() - file length is 0\n"),
+            (16, 32, 12, dict(bfSize=0x337),
+             "warning: check_bitmap_header() - file length 0x337 > 0x336\n"),
+            (24, 512, 128, {}, ""),
+            (32, 64, 8, {}, ""),
+        ]
+        for i, (bits, width, height, fields, out) in enumerate(cases):
+            with self.subTest(bits=bits, width=width, height=height, fields=fields):
+                case = self.path("case%d" % i)
+                os.mkdir(case)
+                data, lines, palette = shape_bitmap(bits, width, height)
+                # A name that begins with a hyphen is still taken as the file name.
+                with open(os.path.join(case, "-tiles.bmp"), "wb") as f:
+                    f.write(patch(data, **fields))
+                self.kopc("-s", "-tiles.bmp", "../data", cwd=case, status=0, out=out)
+                self.assertEqual(len(self.bmp_files(case)), 31)
+                for row in range(len(CAT)):
+                    cells = kopc_data.map_cells(kopc_data.test_map(row))
+                    self.assert_file(CAT[row][2], kopc_data.map_bmp(cells, lines, bits, palette),
+                                     case)
+                shutil.rmtree(case)
+
+    def test_refused_files(self):
+        b8 = shape_bitmap(8, 256, 64)[0]
+        small = [kopc_data.bmp_bytes(w, h, 8, [0] * (w * h), bytes(1024))
+                 for w, h in [(15, 4), (16, 3), (8, 64), (260, 64)]]
+        too_small = ["error: shape bitmap is too small"]
+        header = "error: check_bitmap_header() - "
+        cases = [
+            (None, refused("x.bmp", "error: open 'x.bmp'")),
+            (b"not a bitmap at all", bad_header("x.bmp")),
+            (b8[:53], bad_header("x.bmp")),
+            (small[0], refused("x.bmp", *too_small)),
+            (small[1], refused("x.bmp", *too_small)),
+            (small[2], refused("x.bmp", *too_small)),
+            (small[3], refused("x.bmp", "error: illegal shape bitmap size")),
+            (patch(b8, biSize=124), bad_header(
+                "x.bmp", header + "not supported header type - support only Windows V3")),
+            (patch(b8, biPlanes=2), bad_header("x.bmp")),
+            (patch(b8, biCompression=1), bad_header("x.bmp", header + "not support compression")),
+            (patch(b8, biBitCount=2), bad_header("x.bmp", header + "unknown bit count")),
+            (patch(b8, bfOffBits=118), bad_header("x.bmp", header + "offset size 0x76 != 0x436")),
+            (patch(b8, biSizeImage=0x4004), bad_header("x.bmp", header + "data length 0x4004 != 0x4000")),
+            (patch(b8, bfSize=0x4435), bad_header("x.bmp", header + "file length 0x4435 < 0x4436")),
+            (patch(b8, biWidth=0, biSizeImage=0, bfSize=0x436), bad_header(
+                "x.bmp", "warning: check_bitmap_header() - data length is 0 ... corrected: 0x0",
+                header + "image size out of range")),
+            (patch(b8, biHeight=-64, biSizeImage=0, bfSize=0), bad_header(
+                "x.bmp", "warning: check_bitmap_header() - data length is 0 ... corrected: 0xFFFFC000",
+                "warning: check_bitmap_header() - file length is 0", header + "image size out of range")),
+            (b8[:54 + 100], refused("x.bmp", "error: read_bitmap() - can't read palette",
+                                    "error: read 'x.bmp'")),
+            (b8[:-1], refused("x.bmp", "error: read_bitmap() - can't read bitmap data",
+                              "error: read 'x.bmp'")),
+        ]
+        for i, (content, out) in enumerate(cases):
+            with self.subTest(case=i, out=out):
+                if content is not None:
+                    with open(self.path("x.bmp"), "wb") as f:
+                        f.write(content)
+                self.kopc("-s", "x.bmp", "data", status=1, out=out)
+        os.mkdir(self.path("tiles"))
+        self.kopc("--shape", "tiles", "data", status=1, out=refused("tiles", "error: open 'tiles'"))
+        self.assertEqual(self.bmp_files(), [])
+
+
+if __name__ == "__main__":
+    kopc_data.main()
