@@ -17,5 +17,13 @@ build:
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Generates the sample world (no game files needed) and renders its 31 maps into demo/.
+SAMPLE_DATA = $(abspath $(BUILD_DIR))/sample-data
+demo: build
+	"$(abspath $(BUILD_DIR))/sample/kopc_sample" "$(SAMPLE_DATA)"
+	mkdir -p demo
+	cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(SAMPLE_DATA)"
+	@echo "The 31 maps of the sample world are in $(CURDIR)/demo/ (ko.*.bmp)."
+
 clean:
 	rm -rf $(BUILD_DIR) demo

@@ -1,0 +1,151 @@
+// Writes the sample data set: the map and NPC files under the catalogue's names, two
+// stand-in executables with the shape blocks at the offsets the program reads, a 24-bit
+// shape bitmap with the same tiles at twice the size, and the list of planted mismatches.
+#include "sample.h"
+
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <system_error>
+#include <vector>
+
+static const char msg_memory[] = "error: memory exhausted!";
+static const char fmt_folder[] = "error: create folder '%s'\n";
+static const char fmt_open[] = "error: open '%s'\n";
+static const char fmt_write[] = "error: write '%s'\n";
+static const char fmt_done[] = "wrote the sample world into '%s'\n";
+
+namespace {
+
+constexpr char shape_bitmap_file[] = "shapes24.bmp";
+constexpr int bitmap_scale = 2;              // 32 x 32 tiles
+constexpr size_t executable_tail = 0x1200;   // filler behind the shape block
+constexpr uint16_t cga_record_lead = 0x1004; // 4 bytes a row, 16 rows
+constexpr char executable_note[] =
+    "kopc_map sample world: a stand-in file that only carries tile shapes, not a program.";
+
+int write_file(const std::string& path, const void* data, size_t length) {
+    FilePtr file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        std::printf(fmt_open, path.c_str());
+        return -1;
+    }
+    const bool written = std::fwrite(data, 1, length, file.get()) == length;
+    if (!written || std::fclose(file.release()) != 0) {
+        std::printf(fmt_write, path.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+// A stand-in executable: a note and filler, the shape block at `offset`, more filler.
+std::vector<uint8_t> make_executable(long offset, const std::vector<uint8_t>& block,
+                                     uint32_t seed) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(offset) + block.size() + executable_tail);
+    Rng rng = {seed};
+    for (uint8_t& b : bytes) {
+        b = static_cast<uint8_t>(next_random(&rng) >> 24);
+    }
+    std::memcpy(bytes.data(), executable_note, sizeof executable_note);
+    std::memcpy(bytes.data() + offset, block.data(), block.size());
+    return bytes;
+}
+
+int write_shape_bitmap(const std::string& path, const std::vector<uint8_t>& sheet) {
+    const uint32_t width = exe_sheet_width * bitmap_scale;
+    const uint32_t height = sheet_tiles_down * exe_tile_size * bitmap_scale;
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t index = sheet[(y / bitmap_scale) * exe_sheet_width + x / bitmap_scale];
+            const PaletteEntry& colour = exe_palette[index & 15];
+            uint8_t* out = &pixels[(static_cast<size_t>(y) * width + x) * 3];
+            out[0] = colour.blue;
+            out[1] = colour.green;
+            out[2] = colour.red;
+        }
+    }
+    BitmapHeader header;
+    if (create_bitmap_header(&header, width, height, 24) != 0) {
+        return -1;
+    }
+    FilePtr file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        std::printf(fmt_open, path.c_str());
+        return -1;
+    }
+    if (write_bitmap(file.get(), header, nullptr, pixels) != 0 ||
+        std::fclose(file.release()) != 0) {
+        std::printf(fmt_write, path.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+int write_planted_list(const std::string& path, const PlantedMismatches& planted) {
+    std::string text = "# catalogue row, NPC slot: the slots that disagree with their map\n";
+    for (int i = 0; i < planted.count; ++i) {
+        text += std::to_string(planted.items[i].row) + ' ' + std::to_string(planted.items[i].slot) +
+                '\n';
+    }
+    return write_file(path, text.data(), text.size());
+}
+
+int write_everything(const char* dir) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error) {
+        std::printf(fmt_folder, dir);
+        return -1;
+    }
+    const std::string folder = std::string(dir) + '/';
+
+    std::vector<MapBlock> blocks(map_count);
+    PlantedMismatches planted{};
+    build_sample_world(blocks.data(), &planted);
+    for (int row = 0; row < map_count; ++row) {
+        if (write_file(folder + map_catalogue[row].map_file, blocks[row].tiles,
+                       sizeof blocks[row].tiles) != 0 ||
+            write_file(folder + map_catalogue[row].mon_file, &blocks[row].npc,
+                       sizeof blocks[row].npc) != 0) {
+            return -1;
+        }
+    }
+
+    std::vector<uint8_t> sheet(exe_sheet_size);
+    std::vector<uint8_t> cga_sheet(exe_sheet_size);
+    draw_sample_shapes(sheet.data());
+    reduce_to_cga(cga_sheet.data(), sheet.data());
+    std::vector<uint8_t> ega_block(ega_block_size);
+    std::vector<uint8_t> cga_block(cga_block_size);
+    encode_ega_shapes(ega_block.data(), sheet.data());
+    encode_cga_shapes(cga_block.data(), cga_sheet.data(), cga_record_lead);
+    const std::vector<uint8_t> ega_exe = make_executable(ega_block_offset, ega_block, 0xE6A);
+    const std::vector<uint8_t> cga_exe = make_executable(cga_block_offset, cga_block, 0xC6A);
+    if (write_file(folder + ega_executable, ega_exe.data(), ega_exe.size()) != 0 ||
+        write_file(folder + cga_executable, cga_exe.data(), cga_exe.size()) != 0 ||
+        write_shape_bitmap(folder + shape_bitmap_file, sheet) != 0 ||
+        write_planted_list(folder + planted_list_file, planted) != 0) {
+        return -1;
+    }
+    std::printf(fmt_done, dir);
+    return 0;
+}
+
+} // namespace
+
+int write_sample_data(const char* dir) noexcept {
+    try {
+        return write_everything(dir);
+    } catch (const std::bad_alloc&) {
+        std::puts(msg_memory);
+        return -1;
+    } catch (const std::exception&) {
+        std::printf(fmt_folder, dir);
+        return -1;
+    }
+}

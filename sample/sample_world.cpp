@@ -1,0 +1,1109 @@
+// The 31 maps of the sample world and their NPC files. World maps are islands and
+// continents from integer value noise; towns, castles and camps are laid out from walls,
+// streets and rooms. Every NPC stands on a cell whose map tile is its own tile, with the
+// tile it covers kept as its ground, except for a few planted disagreements.
+#include "sample.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int size = map_tiles_across; // maps are square
+
+enum Climate { temperate, volcanic, frozen, marsh };
+
+struct WorldStyle {
+    uint32_t seed;
+    int continents; // 1..4 land masses
+    Climate climate;
+    int towns; // town signs besides the one castle
+};
+
+enum PlaceKind { town, port, castle, palace, hamlet, camp, cove };
+
+struct PlaceStyle {
+    uint32_t seed;
+    PlaceKind kind;
+};
+
+// The map being built: its block, the next free NPC slot and its random stream.
+struct Builder {
+    MapBlock* block;
+    int npc_count;
+    Rng rng;
+};
+
+struct Rect {
+    int x0, y0, x1, y1; // inclusive
+};
+
+struct Point {
+    int x, y;
+};
+
+bool inside(int x, int y) {
+    return x >= 0 && y >= 0 && x < size && y < size;
+}
+
+uint8_t tile_of(int shape, int low_bits = 0) {
+    return static_cast<uint8_t>(shape * 4 + low_bits);
+}
+
+int shape_at(const Builder& b, int x, int y) {
+    return b.block->tiles[y * size + x] / 4;
+}
+
+void put(Builder* b, int x, int y, int shape) {
+    if (inside(x, y)) {
+        b->block->tiles[y * size + x] = tile_of(shape);
+    }
+}
+
+void fill(Builder* b, const Rect& r, int shape) {
+    for (int y = r.y0; y <= r.y1; ++y) {
+        for (int x = r.x0; x <= r.x1; ++x) {
+            put(b, x, y, shape);
+        }
+    }
+}
+
+void outline(Builder* b, const Rect& r, int shape) {
+    for (int x = r.x0; x <= r.x1; ++x) {
+        put(b, x, r.y0, shape);
+        put(b, x, r.y1, shape);
+    }
+    for (int y = r.y0; y <= r.y1; ++y) {
+        put(b, r.x0, y, shape);
+        put(b, r.x1, y, shape);
+    }
+}
+
+bool overlaps(const Rect& a, const Rect& b) {
+    return a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1;
+}
+
+// ---- NPC slots ----
+
+bool occupied(const Builder& b, int x, int y) {
+    for (int s = 0; s < b.npc_count; ++s) {
+        if (b.block->npc.x[s] == x && b.block->npc.y[s] == y) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Fills slot `s` with an occupant at (x, y); the carried bytes get arbitrary values.
+void set_slot(Builder* b, int s, int x, int y, uint8_t shown, uint8_t ground) {
+    NpcRecord& npc = b->block->npc;
+    npc.x[s] = static_cast<uint8_t>(x);
+    npc.y[s] = static_cast<uint8_t>(y);
+    npc.shown[s] = shown;
+    npc.ground[s] = ground;
+    npc.carried1[s] = static_cast<uint8_t>(random_below(&b->rng, 8));
+    for (int k = 0; k < 3; ++k) {
+        npc.carried2[k * npc_slots + s] = static_cast<uint8_t>(next_random(&b->rng));
+    }
+}
+
+// Puts an occupant on the map the way the game's files hold it: the occupant's tile in
+// the map, the tile it covers as its ground. Returns the slot, or -1 when none is left
+// or the cell is taken.
+int place_npc(Builder* b, int x, int y, int shape) {
+    if (b->npc_count >= npc_slots || !inside(x, y) || occupied(*b, x, y)) {
+        return -1;
+    }
+    const int s = b->npc_count++;
+    const uint8_t ground = b->block->tiles[y * size + x];
+    set_slot(b, s, x, y, tile_of(shape), ground);
+    b->block->tiles[y * size + x] = tile_of(shape);
+    return s;
+}
+
+// Places `shape` on a random cell of `area` whose tile is one of `grounds`.
+int place_on(Builder* b, const Rect& area, int shape, const int* grounds, int ground_count) {
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        const int x = area.x0 + random_below(&b->rng, area.x1 - area.x0 + 1);
+        const int y = area.y0 + random_below(&b->rng, area.y1 - area.y0 + 1);
+        if (!inside(x, y) || occupied(*b, x, y)) {
+            continue;
+        }
+        const int here = shape_at(*b, x, y);
+        for (int g = 0; g < ground_count; ++g) {
+            if (here == grounds[g]) {
+                return place_npc(b, x, y, shape);
+            }
+        }
+    }
+    return -1;
+}
+
+// ---- noise ----
+
+uint32_t hash_cell(uint32_t seed, int x, int y) {
+    uint32_t h = seed * 0x9E3779B1u ^ static_cast<uint32_t>(x) * 0x85EBCA77u ^
+                 static_cast<uint32_t>(y) * 0xC2B2AE3Du;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    h *= 0x297A2D39u;
+    h ^= h >> 15;
+    return h;
+}
+
+// Smoothstep on 0..256.
+int ease(int t) {
+    return t * t * (768 - 2 * t) / 65536;
+}
+
+// Value noise 0..1023 on a lattice of `cell` tiles.
+int octave(uint32_t seed, int x, int y, int cell) {
+    const int ix = x / cell;
+    const int iy = y / cell;
+    const int tx = ease(x % cell * 256 / cell);
+    const int ty = ease(y % cell * 256 / cell);
+    const int v00 = static_cast<int>(hash_cell(seed, ix, iy) & 1023);
+    const int v10 = static_cast<int>(hash_cell(seed, ix + 1, iy) & 1023);
+    const int v01 = static_cast<int>(hash_cell(seed, ix, iy + 1) & 1023);
+    const int v11 = static_cast<int>(hash_cell(seed, ix + 1, iy + 1) & 1023);
+    const int top = v00 + (v10 - v00) * tx / 256;
+    const int bottom = v01 + (v11 - v01) * tx / 256;
+    return top + (bottom - top) * ty / 256;
+}
+
+int fractal(uint32_t seed, int x, int y) {
+    return (octave(seed, x, y, 32) * 8 + octave(seed + 1, x, y, 16) * 4 +
+            octave(seed + 2, x, y, 8) * 2 + octave(seed + 3, x, y, 4)) /
+           15;
+}
+
+// ---- world maps ----
+
+constexpr int sea_level = 430;
+
+bool is_water(int shape) {
+    return shape == shape_water || shape == shape_shallows;
+}
+
+// Ridge lines: high where a wide-ranging noise crosses its middle value, so mountain
+// ranges and lava flows come out as chains rather than blobs.
+int ridge(uint32_t seed, int x, int y) {
+    const int n = (octave(seed, x, y, 16) * 3 + octave(seed + 1, x, y, 8)) / 4;
+    const int r = 1023 - 2 * (n > 512 ? n - 512 : 512 - n);
+    return r < 0 ? 0 : r;
+}
+
+// The terrain of one cell from its height above the sea, moisture, ridge value and hash.
+int classify(Climate climate, int above, int moisture, int ridge_value, uint32_t h) {
+    if (above < -70) {
+        return shape_water;
+    }
+    if (above < 0) {
+        return shape_shallows;
+    }
+    if (climate == volcanic) {
+        if (ridge_value > 950 && above > 50) {
+            return shape_lava;
+        }
+        if ((ridge_value > 880 && above > 40) || above > 380) {
+            return shape_mountains;
+        }
+        if ((ridge_value > 800 && above > 30) || above > 300) {
+            return shape_hills;
+        }
+        if (above < 30) {
+            return shape_sand;
+        }
+        if (moisture > 620) {
+            return shape_forest;
+        }
+        return moisture < 500 ? shape_scrub : shape_grass;
+    }
+    if ((ridge_value > 925 && above > 60) || above > 400) {
+        return shape_mountains;
+    }
+    if ((ridge_value > 850 && above > 40) || above > 320) {
+        return shape_hills;
+    }
+    if (climate == frozen && (above > 170 || above < 20)) {
+        return (h & 15) == 0 ? shape_forest : shape_snow;
+    }
+    if (above < 20) {
+        return shape_sand;
+    }
+    const bool wet = climate == marsh;
+    if (moisture > (wet ? 520 : 640) && above < (wet ? 260 : 90)) {
+        return shape_swamp;
+    }
+    if (moisture > 575) {
+        return shape_forest;
+    }
+    return moisture < 440 ? shape_scrub : shape_grass;
+}
+
+bool near_any(const Point* points, int count, int x, int y, int distance) {
+    for (int i = 0; i < count; ++i) {
+        const int dx = points[i].x - x;
+        const int dy = points[i].y - y;
+        if (dx * dx + dy * dy < distance * distance) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Lays a road from `from` to `to`, first along x then along y (or the other way round),
+// bridging shallows. Gives up without a trace when the way meets deep water, lava or a
+// reserved cell.
+bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reserved,
+              int reserved_count) {
+    Point path[2 * size];
+    int length = 0;
+    Point at = from;
+    for (int leg = 0; leg < 2; ++leg) {
+        const bool along_x = (leg == 0) == x_first;
+        while (along_x ? at.x != to.x : at.y != to.y) {
+            if (along_x) {
+                at.x += at.x < to.x ? 1 : -1;
+            } else {
+                at.y += at.y < to.y ? 1 : -1;
+            }
+            if (at.x == to.x && at.y == to.y) {
+                break;
+            }
+            const int here = shape_at(*b, at.x, at.y);
+            if (here == shape_water || here == shape_lava || here == shape_mountains ||
+                here == shape_town || here == shape_castle ||
+                near_any(reserved, reserved_count, at.x, at.y, 1)) {
+                return false;
+            }
+            path[length++] = at;
+        }
+    }
+    for (int i = 0; i < length; ++i) {
+        const int here = shape_at(*b, path[i].x, path[i].y);
+        put(b, path[i].x, path[i].y, here == shape_shallows ? shape_bridge : shape_road);
+    }
+    return true;
+}
+
+bool suits(int monster, int ground) {
+    switch (monster) {
+    case shape_sea_serpent:
+    case shape_pirate_ship:
+    case shape_whirlpool:
+        return ground == shape_water;
+    case shape_slime:
+    case shape_snake:
+        return ground == shape_swamp || ground == shape_sand || ground == shape_scrub;
+    case shape_wolf:
+    case shape_spider:
+        return ground == shape_forest || ground == shape_snow || ground == shape_scrub;
+    case shape_dragon:
+    case shape_demon:
+    case shape_bat:
+        return ground == shape_hills || ground == shape_lava || ground == shape_mountains ||
+               ground == shape_sand;
+    case shape_ghost:
+        return ground == shape_snow || ground == shape_swamp || ground == shape_grass;
+    default: // orcs, skeletons, rats, rangers, horses
+        return ground == shape_grass || ground == shape_scrub || ground == shape_hills ||
+               ground == shape_forest;
+    }
+}
+
+// Roams the map for a cell that suits `monster`, away from towns and time doors.
+int place_monster(Builder* b, int monster, const Point* sites, int site_count) {
+    for (int attempt = 0; attempt < 600; ++attempt) {
+        const int x = 2 + random_below(&b->rng, size - 4);
+        const int y = 2 + random_below(&b->rng, size - 4);
+        if (occupied(*b, x, y) || near_any(sites, site_count, x, y, 3) ||
+            !suits(monster, shape_at(*b, x, y))) {
+            continue;
+        }
+        return place_npc(b, x, y, monster);
+    }
+    return -1;
+}
+
+void build_world(Builder* b, const WorldStyle& style, int door_set) {
+    Rng& rng = b->rng;
+    // Each land mass is a cluster of three overlapping domes.
+    Point domes[4 * 3];
+    int dome_radii[4 * 3];
+    Point centres[4];
+    int radii[4];
+    // One land mass fills the middle; several take a quarter of the map each, so that
+    // straits run between them.
+    static constexpr Point quarters[4] = {{19, 19}, {44, 19}, {44, 44}, {19, 44}};
+    const int first_quarter = random_below(&rng, 4);
+    for (int c = 0; c < style.continents; ++c) {
+        if (style.continents == 1) {
+            centres[c] = {28 + random_below(&rng, 8), 28 + random_below(&rng, 8)};
+            radii[c] = 20 + random_below(&rng, 5);
+        } else {
+            const Point q = quarters[(first_quarter + c) % 4];
+            centres[c] = {q.x - 4 + random_below(&rng, 9), q.y - 4 + random_below(&rng, 9)};
+            radii[c] = 12 + random_below(&rng, 6);
+        }
+        domes[3 * c] = centres[c];
+        dome_radii[3 * c] = radii[c];
+        for (int k = 1; k < 3; ++k) {
+            const int reach = radii[c] * 3 / 4;
+            domes[3 * c + k] = {centres[c].x - reach + random_below(&rng, 2 * reach + 1),
+                                centres[c].y - reach + random_below(&rng, 2 * reach + 1)};
+            dome_radii[3 * c + k] = radii[c] * 3 / 4 + random_below(&rng, 5);
+        }
+    }
+
+    // Sites: the time doors, the castle and the towns; all of them on raised ground.
+    Point sites[4 + 1 + 6];
+    int site_count = 0;
+    if (door_set >= 0) {
+        for (const DoorPosition& d : time_door_table[door_set]) {
+            sites[site_count++] = {d.x, d.y};
+        }
+    }
+    const int first_town = site_count;
+    for (int t = 0; t <= style.towns; ++t) {
+        const int c = t % style.continents;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const int spread = radii[c] / 2;
+            const Point p = {centres[c].x - spread + random_below(&rng, 2 * spread + 1),
+                             centres[c].y - spread + random_below(&rng, 2 * spread + 1)};
+            if (p.x >= 4 && p.y >= 4 && p.x < size - 4 && p.y < size - 4 &&
+                !near_any(sites, site_count, p.x, p.y, 7)) {
+                sites[site_count++] = p;
+                break;
+            }
+        }
+    }
+
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            int dome = 0;
+            for (int d = 0; d < 3 * style.continents; ++d) {
+                const int dx = x - domes[d].x;
+                const int dy = y - domes[d].y;
+                const int r2 = dome_radii[d] * dome_radii[d];
+                const int d2 = dx * dx + dy * dy;
+                if (d2 < r2) {
+                    dome = std::max(dome, 400 * (r2 - d2) / r2);
+                }
+            }
+            for (int s = 0; s < site_count; ++s) {
+                const int dx = x - sites[s].x;
+                const int dy = y - sites[s].y;
+                const int d2 = dx * dx + dy * dy;
+                if (d2 < 16) {
+                    dome = std::max(dome, 300 * (16 - d2) / 16 + 100);
+                }
+            }
+            int elevation = 230 + fractal(style.seed, x, y) - 512 + dome;
+            const int edge = std::min(std::min(x, y), std::min(size - 1 - x, size - 1 - y));
+            if (edge < 8) {
+                elevation -= (8 - edge) * 60;
+            }
+            const int moisture = fractal(style.seed + 100, x, y);
+            const uint32_t h = hash_cell(style.seed + 200, x, y);
+            const int shape = classify(style.climate, elevation - sea_level, moisture,
+                                       ridge(style.seed + 50, x, y), h);
+            // Water keeps a wave phase in the bits the renderer leaves alone.
+            const int low = is_water(shape) ? static_cast<int>(h >> 8 & 3) : 0;
+            b->block->tiles[y * size + x] = tile_of(shape, low);
+        }
+    }
+
+    // Clearings: every site stands on open ground with open ground around it.
+    const int open_ground = style.climate == frozen ? shape_snow : shape_grass;
+    for (int s = 0; s < site_count; ++s) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int x = sites[s].x + dx;
+                const int y = sites[s].y + dy;
+                const int here = shape_at(*b, x, y);
+                if (is_water(here) || here == shape_mountains || here == shape_lava ||
+                    here == shape_swamp || (dx == 0 && dy == 0)) {
+                    put(b, x, y, open_ground);
+                }
+            }
+        }
+    }
+    put(b, sites[first_town].x, sites[first_town].y, shape_castle);
+    for (int s = first_town + 1; s < site_count; ++s) {
+        put(b, sites[s].x, sites[s].y, shape_town);
+    }
+    for (int s = first_town + 1; s < site_count; ++s) {
+        const Point castle_site = sites[first_town];
+        if (!lay_road(b, castle_site, sites[s], true, sites, first_town)) {
+            lay_road(b, castle_site, sites[s], false, sites, first_town);
+        }
+    }
+
+    // Caves at the foot of the hills.
+    for (int placed = 0, attempt = 0; placed < 2 && attempt < 500; ++attempt) {
+        const int x = 2 + random_below(&rng, size - 4);
+        const int y = 2 + random_below(&rng, size - 4);
+        if (shape_at(*b, x, y) == shape_hills && shape_at(*b, x, y + 1) != shape_hills &&
+            !is_water(shape_at(*b, x, y + 1)) && !near_any(sites, site_count, x, y, 4)) {
+            put(b, x, y, shape_cave);
+            ++placed;
+        }
+    }
+
+    // The party near the castle, then the creatures of this climate.
+    const Point castle_site = sites[first_town];
+    place_npc(b, castle_site.x, castle_site.y + 1, shape_hero);
+    static constexpr int temperate_life[] = {
+        shape_orc,   shape_wolf,  shape_rat,   shape_skeleton, shape_ranger, shape_spider,
+        shape_horse, shape_snake, shape_slime, shape_orc,      shape_bat,    shape_dragon};
+    static constexpr int volcanic_life[] = {
+        shape_demon, shape_dragon,   shape_skeleton, shape_bat, shape_orc,   shape_demon,
+        shape_snake, shape_skeleton, shape_orc,      shape_rat, shape_demon, shape_bat};
+    static constexpr int frozen_life[] = {shape_wolf, shape_ghost,  shape_wolf,   shape_skeleton,
+                                          shape_orc,  shape_ghost,  shape_ranger, shape_spider,
+                                          shape_wolf, shape_dragon, shape_horse,  shape_ghost};
+    static constexpr int marsh_life[] = {shape_slime, shape_snake,    shape_bat,    shape_ghost,
+                                         shape_slime, shape_orc,      shape_spider, shape_snake,
+                                         shape_rat,   shape_skeleton, shape_slime,  shape_wolf};
+    const int* life = style.climate == volcanic ? volcanic_life
+                      : style.climate == frozen ? frozen_life
+                      : style.climate == marsh  ? marsh_life
+                                                : temperate_life;
+    for (int i = 0; i < 12; ++i) {
+        place_monster(b, life[i], sites, site_count);
+    }
+    static constexpr int sea_life[] = {shape_sea_serpent, shape_pirate_ship, shape_whirlpool,
+                                       shape_sea_serpent, shape_pirate_ship};
+    for (int monster : sea_life) {
+        place_monster(b, monster, sites, site_count);
+    }
+}
+
+// ---- towns and castles ----
+
+// Grass with woods and scrub around the place.
+void build_countryside(Builder* b, uint32_t seed) {
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int m = fractal(seed, x, y);
+            int shape = shape_grass;
+            if (m > 590) {
+                shape = shape_forest;
+            } else if (m < 430) {
+                shape = shape_scrub;
+            } else if (hash_cell(seed + 7, x, y) % 61 == 0) {
+                shape = shape_flowers;
+            }
+            put(b, x, y, shape);
+        }
+    }
+}
+
+// Sea along the south edge from row `coast`: sand, shallows, then deep water.
+void build_coast(Builder* b, int coast, uint32_t seed) {
+    for (int x = 0; x < size; ++x) {
+        const int wobble = static_cast<int>(hash_cell(seed, x / 4, 0) % 3);
+        for (int y = coast - 2 + wobble; y < size; ++y) {
+            const int depth = y - (coast + wobble);
+            const int shape = depth < 0 ? shape_sand : depth < 3 ? shape_shallows : shape_water;
+            put(b, x, y, shape);
+        }
+    }
+}
+
+enum RoomKind { shop, house, inn, healer_house, smithy };
+
+// The resident of a house, cycled through the townsfolk.
+int resident(int n) {
+    static constexpr int folk[] = {shape_townswoman, shape_peasant, shape_child,
+                                   shape_mage,       shape_jester,  shape_sailor};
+    return folk[n % 6];
+}
+
+// A building with brick walls and a wooden floor; the door sits in the middle of the
+// wall that faces `door_south` ? south : north. Windows in the opposite wall.
+void build_house(Builder* b, const Rect& r, bool door_south, RoomKind kind, int number) {
+    fill(b, r, shape_wood_floor);
+    outline(b, r, shape_brick_wall);
+    const int door_x = (r.x0 + r.x1) / 2;
+    const int door_y = door_south ? r.y1 : r.y0;
+    const int back_y = door_south ? r.y0 : r.y1;
+    put(b, door_x, door_y, shape_door);
+    for (int x = r.x0 + 2; x < r.x1 - 1; x += 3) {
+        put(b, x, back_y, shape_window);
+    }
+    const Rect in = {r.x0 + 1, r.y0 + 1, r.x1 - 1, r.y1 - 1};
+    const int step = door_south ? 1 : -1;
+    const int near_y = door_south ? in.y1 : in.y0; // the row inside the door
+    const int far_y = door_south ? in.y0 : in.y1;  // the back row
+    switch (kind) {
+    case shop:
+    case smithy: {
+        put(b, door_x + 1, door_y, shape_shop_sign);
+        const int counter_y = near_y - step;
+        for (int x = in.x0; x < in.x1; ++x) {
+            put(b, x, counter_y, shape_counter);
+        }
+        put(b, in.x1, far_y, shape_chest);
+        place_npc(b, door_x, counter_y - step, kind == shop ? shape_merchant : shape_smith);
+        return;
+    }
+    case inn:
+        put(b, door_x + 1, door_y, shape_shop_sign);
+        for (int y = far_y; y != near_y; y += step) {
+            for (int x = in.x0 + 1; x < in.x1; x += 2) {
+                if ((y - far_y) % 2 == 0) {
+                    put(b, x, y, shape_table);
+                }
+            }
+        }
+        place_npc(b, in.x0, far_y, shape_bard);
+        return;
+    case healer_house:
+        put(b, in.x0, far_y, shape_bed);
+        put(b, in.x1, far_y, shape_bed);
+        place_npc(b, door_x, far_y, shape_healer);
+        return;
+    case house:
+        put(b, in.x0, far_y, shape_bed);
+        put(b, in.x1, far_y, shape_chest);
+        put(b, door_x, (in.y0 + in.y1) / 2, shape_table);
+        if (number % 2 == 1) { // every other house has someone at home
+            place_npc(b, in.x0, near_y, resident(number / 2));
+        }
+        return;
+    }
+}
+
+// Fills `area` with rows of buildings whose doors face the street at the south
+// (door_south) or north edge, with alleys between the rows and gardens between houses.
+void build_quarter(Builder* b, const Rect& area, bool door_south, const Rect& keep_clear,
+                   int* number) {
+    static constexpr RoomKind kinds[] = {shop,   house, inn,  house, healer_house,
+                                         smithy, house, shop, house, house};
+    int edge = door_south ? area.y1 : area.y0; // the row next to the street
+    for (;;) {
+        const int height = 5 + random_below(&b->rng, 3);
+        const int far = door_south ? edge - height + 1 : edge + height - 1;
+        if (door_south ? far < area.y0 : far > area.y1) {
+            return;
+        }
+        int x = area.x0;
+        while (x + 4 <= area.x1) {
+            int width = 6 + random_below(&b->rng, 4);
+            if (x + width - 1 > area.x1) {
+                width = area.x1 - x + 1;
+            }
+            const Rect r = {x, door_south ? far : edge, x + width - 1, door_south ? edge : far};
+            const Rect clear = {keep_clear.x0 - 1, keep_clear.y0 - 1, keep_clear.x1 + 1,
+                                keep_clear.y1 + 1};
+            if (width >= 5 && !overlaps(r, clear)) {
+                if (random_below(&b->rng, 6) == 0) {
+                    fill(b, r, shape_flowers); // a garden instead of a house
+                    put(b, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, shape_forest);
+                } else {
+                    build_house(b, r, door_south, kinds[*number % 10], *number);
+                    ++*number;
+                }
+            }
+            x += width + 1;
+        }
+        const int alley = door_south ? far - 1 : far + 1;
+        if (door_south ? alley < area.y0 : alley > area.y1) {
+            return;
+        }
+        fill(b, {area.x0, alley, area.x1, alley}, shape_street);
+        edge = door_south ? alley - 1 : alley + 1;
+    }
+}
+
+void build_walled_town(Builder* b, const PlaceStyle& style) {
+    Rng& rng = b->rng;
+    build_countryside(b, style.seed);
+    const bool by_the_sea = style.kind == port;
+    Rect wall = {6 + random_below(&rng, 4), 6 + random_below(&rng, 4), 54 + random_below(&rng, 4),
+                 54 + random_below(&rng, 4)};
+    if (by_the_sea) {
+        wall.y1 = 46;
+        build_coast(b, 52, style.seed);
+    }
+    const int cx = (wall.x0 + wall.x1) / 2;
+    const int cy = (wall.y0 + wall.y1) / 2;
+    fill(b, wall, shape_grass);
+    outline(b, wall, shape_brick_wall);
+    outline(b, {wall.x0 + 1, wall.y0 + 1, wall.x1 - 1, wall.y1 - 1}, shape_street);
+
+    // Roads to the four gates, the cross streets and the market square.
+    fill(b, {cx, 0, cx, wall.y0 - 1}, shape_road);
+    fill(b, {0, cy, wall.x0 - 1, cy}, shape_road);
+    fill(b, {wall.x1 + 1, cy, size - 1, cy}, shape_road);
+    if (by_the_sea) {
+        fill(b, {cx, wall.y1 + 1, cx, 51}, shape_road);
+        for (int pier = 0; pier < 3; ++pier) {
+            const int px = wall.x0 + 6 + pier * ((wall.x1 - wall.x0 - 12) / 2);
+            fill(b, {px, 51, px, 58}, shape_bridge);
+        }
+    } else {
+        fill(b, {cx, wall.y1 + 1, cx, size - 1}, shape_road);
+    }
+    fill(b, {cx - 1, wall.y0, cx + 1, wall.y1}, shape_street);
+    fill(b, {wall.x0, cy - 1, wall.x1, cy + 1}, shape_street);
+    const Rect square = {cx - 4, cy - 4, cx + 4, cy + 4};
+    fill(b, square, shape_street);
+    put(b, cx, cy, shape_fountain);
+
+    // Guards inside the gates first: the slots run out before the houses do.
+    place_npc(b, cx - 1, wall.y0 + 1, shape_guard);
+    place_npc(b, cx + 1, wall.y0 + 1, shape_guard);
+    place_npc(b, cx - 1, wall.y1 - 1, shape_guard);
+    place_npc(b, cx + 1, wall.y1 - 1, shape_guard);
+    place_npc(b, wall.x0 + 1, cy + 1, shape_guard);
+    place_npc(b, wall.x1 - 1, cy - 1, shape_guard);
+    place_npc(b, wall.x0 + 2, cy - 1, shape_beggar);
+
+    int number = static_cast<int>(style.seed % 10);
+    build_quarter(b, {wall.x0 + 2, wall.y0 + 2, cx - 2, cy - 2}, true, square, &number);
+    build_quarter(b, {cx + 2, wall.y0 + 2, wall.x1 - 2, cy - 2}, true, square, &number);
+    build_quarter(b, {wall.x0 + 2, cy + 2, cx - 2, wall.y1 - 2}, false, square, &number);
+    build_quarter(b, {cx + 2, cy + 2, wall.x1 - 2, wall.y1 - 2}, false, square, &number);
+
+    // People about the square and the streets.
+    static constexpr int street_folk[] = {shape_child,  shape_peasant, shape_townswoman,
+                                          shape_bard,   shape_child,   shape_sailor,
+                                          shape_jester, shape_peasant};
+    static constexpr int street[] = {shape_street};
+    for (int folk : street_folk) {
+        place_on(b, square, folk, street, 1);
+    }
+    place_on(b, {wall.x0 + 1, wall.y0 + 1, wall.x1 - 1, wall.y1 - 1}, shape_townswoman, street, 1);
+    if (by_the_sea) {
+        static constexpr int sea[] = {shape_water};
+        place_on(b, {0, 56, size - 1, size - 1}, shape_pirate_ship, sea, 1);
+        place_on(b, {0, 56, size - 1, size - 1}, shape_sea_serpent, sea, 1);
+    }
+}
+
+// A room of stone walls and flagstones, door in the middle of the south wall.
+void build_hall(Builder* b, const Rect& r) {
+    fill(b, r, shape_stone_floor);
+    outline(b, r, shape_stone_wall);
+    put(b, (r.x0 + r.x1) / 2, r.y1, shape_door);
+}
+
+void build_castle(Builder* b, const PlaceStyle& style) {
+    const bool garden = style.kind == palace;
+    build_countryside(b, style.seed);
+    Rng& rng = b->rng;
+    const Rect wall = {10 + random_below(&rng, 4), 8 + random_below(&rng, 4),
+                       49 + random_below(&rng, 4), 48 + random_below(&rng, 4)};
+    const int cx = (wall.x0 + wall.x1) / 2;
+    fill(b, {wall.x0 - 4, wall.y0 - 4, wall.x1 + 4, wall.y1 + 4}, shape_grass);
+    for (int ring = 2; ring <= 3; ++ring) {
+        outline(b, {wall.x0 - ring, wall.y0 - ring, wall.x1 + ring, wall.y1 + ring},
+                ring == 2 ? shape_shallows : shape_water);
+    }
+    fill(b, wall, garden ? shape_flowers : shape_grass);
+    outline(b, wall, shape_stone_wall);
+    // Corner towers.
+    for (const Point& corner : {Point{wall.x0, wall.y0}, Point{wall.x1 - 2, wall.y0},
+                                Point{wall.x0, wall.y1 - 2}, Point{wall.x1 - 2, wall.y1 - 2}}) {
+        fill(b, {corner.x, corner.y, corner.x + 2, corner.y + 2}, shape_stone_wall);
+    }
+    // Gate, bridge over the moat, road out.
+    fill(b, {cx, wall.y1, cx, wall.y1}, shape_street);
+    fill(b, {cx, wall.y1 + 1, cx, wall.y1 + 1}, shape_grass);
+    fill(b, {cx, wall.y1 + 2, cx, wall.y1 + 3}, shape_bridge);
+    fill(b, {cx, wall.y1 + 4, cx, size - 1}, shape_road);
+    fill(b, {cx, wall.y0 + 21, cx, wall.y1 - 1}, shape_street);
+
+    // The keep: the throne hall with a room on each side.
+    const Rect keep = {cx - 12, wall.y0 + 3, cx + 12, wall.y0 + 20};
+    build_hall(b, keep);
+    fill(b, {cx - 6, keep.y0, cx - 6, keep.y1}, shape_stone_wall);
+    fill(b, {cx + 6, keep.y0, cx + 6, keep.y1}, shape_stone_wall);
+    put(b, cx - 6, keep.y1 - 3, shape_door);
+    put(b, cx + 6, keep.y1 - 3, shape_door);
+    put(b, cx, keep.y0 + 2, shape_throne);
+    // Royal chamber (west) and treasury (east).
+    put(b, keep.x0 + 2, keep.y0 + 2, shape_bed);
+    put(b, keep.x0 + 4, keep.y0 + 2, shape_chest);
+    put(b, keep.x0 + 2, keep.y0 + 6, shape_table);
+    for (int y = keep.y0 + 2; y < keep.y1 - 4; y += 2) {
+        put(b, keep.x1 - 2, y, shape_chest);
+        put(b, keep.x1 - 4, y, shape_chest);
+    }
+    // Barracks and kitchen in the courtyard.
+    const Rect barracks = {wall.x0 + 4, wall.y0 + 25, cx - 5, wall.y1 - 4};
+    const Rect kitchen = {cx + 5, wall.y0 + 25, wall.x1 - 4, wall.y1 - 4};
+    build_hall(b, barracks);
+    build_hall(b, kitchen);
+    for (int x = barracks.x0 + 1; x < barracks.x1; x += 2) {
+        put(b, x, barracks.y0 + 1, shape_bed);
+    }
+    for (int x = kitchen.x0 + 2; x < kitchen.x1 - 1; x += 3) {
+        put(b, x, kitchen.y0 + 3, shape_table);
+    }
+    put(b, kitchen.x1 - 1, kitchen.y0 + 1, shape_chest);
+    if (garden) {
+        put(b, cx - 8, wall.y1 - 3, shape_fountain);
+        put(b, cx + 8, wall.y1 - 3, shape_fountain);
+    } else {
+        // Flower beds by the path and a few trees in the corners of the court.
+        fill(b, {cx - 3, wall.y0 + 23, cx - 2, wall.y1 - 3}, shape_flowers);
+        fill(b, {cx + 2, wall.y0 + 23, cx + 3, wall.y1 - 3}, shape_flowers);
+        fill(b, {wall.x0 + 4, wall.y0 + 21, wall.x0 + 6, wall.y0 + 23}, shape_forest);
+        fill(b, {wall.x1 - 6, wall.y0 + 21, wall.x1 - 4, wall.y0 + 23}, shape_forest);
+    }
+
+    // The court.
+    place_npc(b, cx, keep.y0 + 2, shape_regent);
+    for (int y = keep.y0 + 4; y < keep.y1 - 1; y += 3) {
+        place_npc(b, cx - 3, y, shape_guard);
+        place_npc(b, cx + 3, y, shape_guard);
+    }
+    place_npc(b, cx - 1, keep.y0 + 4, shape_jester);
+    place_npc(b, cx + 1, keep.y0 + 3, shape_mage);
+    place_npc(b, keep.x0 + 3, keep.y0 + 4, garden ? shape_townswoman : shape_child);
+    place_npc(b, keep.x1 - 3, keep.y1 - 2, shape_merchant);
+    place_npc(b, cx - 1, wall.y1 - 1, shape_guard);
+    place_npc(b, cx + 1, wall.y1 - 1, shape_guard);
+    place_npc(b, barracks.x0 + 2, barracks.y1 - 1, shape_guard);
+    place_npc(b, kitchen.x0 + 2, kitchen.y1 - 1, shape_peasant);
+    place_npc(b, cx + 4, wall.y1 + 6, shape_horse);
+    static constexpr int court[] = {shape_grass, shape_flowers};
+    place_on(b, {wall.x0 + 1, wall.y0 + 21, wall.x1 - 1, wall.y1 - 1}, shape_bard, court, 2);
+    place_on(b, {wall.x0 + 1, wall.y0 + 21, wall.x1 - 1, wall.y1 - 1}, shape_child, court, 2);
+}
+
+// A few cottages along a dirt road, fields and a well; no walls.
+void build_hamlet(Builder* b, const PlaceStyle& style) {
+    build_countryside(b, style.seed);
+    const int road_y = 30;
+    fill(b, {0, road_y, size - 1, road_y}, shape_road);
+    fill(b, {34, 0, 34, size - 1}, shape_road);
+    put(b, 33, road_y - 1, shape_fountain);
+    int number = 1;
+    for (int i = 0; i < 4; ++i) {
+        const int x = 6 + i * 14;
+        if (i == 2) {
+            continue; // the crossroads
+        }
+        build_house(b, {x, road_y - 7, x + 7, road_y - 1}, true, i == 1 ? shop : house, number++);
+        build_house(b, {x, road_y + 1, x + 6, road_y + 6}, false, house, number++);
+    }
+    // Fields south of the houses.
+    for (int f = 0; f < 3; ++f) {
+        const Rect field = {6 + f * 18, 42, 18 + f * 18, 52};
+        fill(b, field, f == 1 ? shape_flowers : shape_scrub);
+    }
+    place_npc(b, 20, 47, shape_peasant);
+    place_npc(b, 40, 45, shape_peasant);
+    place_npc(b, 30, road_y, shape_child);
+    place_npc(b, 35, 20, shape_horse);
+    place_npc(b, 50, road_y, shape_guard);
+}
+
+// Tents round a fire in a forest clearing, with a stone signal tower.
+void build_camp(Builder* b, const PlaceStyle& style) {
+    build_countryside(b, style.seed);
+    const Point fire = {32, 30};
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int dx = x - fire.x;
+            const int dy = y - fire.y;
+            const int d2 = dx * dx + dy * dy;
+            if (d2 < 12 * 12) {
+                put(b, x, y, d2 < 8 * 8 ? shape_grass : shape_scrub);
+            } else if (d2 > 18 * 18) {
+                put(b, x, y, shape_forest);
+            }
+        }
+    }
+    fill(b, {fire.x, 0, fire.x, fire.y - 2}, shape_road);
+    put(b, fire.x, fire.y, shape_campfire);
+    static constexpr Point tents[] = {{26, 26}, {38, 26}, {25, 32}, {39, 32},
+                                      {28, 36}, {36, 36}, {32, 37}};
+    for (const Point& t : tents) {
+        put(b, t.x, t.y, shape_tent);
+    }
+    const Rect tower = {42, 18, 46, 22};
+    build_hall(b, tower);
+    place_npc(b, 44, 20, shape_guard);
+    place_npc(b, 31, 29, shape_ranger);
+    place_npc(b, 33, 31, shape_ranger);
+    place_npc(b, 30, 31, shape_hero);
+    place_npc(b, 34, 28, shape_bard);
+    place_npc(b, 22, 30, shape_horse);
+    place_npc(b, 23, 31, shape_horse);
+    place_npc(b, 32, 21, shape_guard);
+    static constexpr int woods[] = {shape_forest};
+    place_on(b, {0, 0, size - 1, size - 1}, shape_wolf, woods, 1);
+    place_on(b, {0, 0, size - 1, size - 1}, shape_wolf, woods, 1);
+    place_on(b, {0, 0, size - 1, size - 1}, shape_spider, woods, 1);
+}
+
+// A bay under the hills: huts, a cave, piers and ships.
+void build_cove(Builder* b, const PlaceStyle& style) {
+    build_countryside(b, style.seed);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int dx = x - 44;
+            const int dy = y - 50;
+            const int d2 = dx * dx + dy * dy;
+            if (d2 < 18 * 18) {
+                put(b, x, y,
+                    d2 < 13 * 13   ? shape_water
+                    : d2 < 16 * 16 ? shape_shallows
+                                   : shape_sand);
+            } else if (y < 12 || x < 8) {
+                put(b, x, y,
+                    (hash_cell(style.seed, x, y) & 3) == 0 ? shape_mountains : shape_hills);
+            }
+        }
+    }
+    put(b, 20, 12, shape_cave);
+    put(b, 40, 12, shape_cave);
+    fill(b, {20, 13, 20, 24}, shape_road);
+    fill(b, {20, 24, 40, 24}, shape_road);
+    fill(b, {36, 30, 36, 40}, shape_bridge);
+    fill(b, {48, 30, 48, 40}, shape_bridge);
+    int number = 2;
+    build_house(b, {10, 17, 17, 23}, true, inn, number++);
+    build_house(b, {24, 17, 31, 23}, true, shop, number++);
+    build_house(b, {12, 26, 18, 31}, false, house, number++);
+    build_house(b, {24, 26, 30, 31}, false, smithy, number++);
+    place_npc(b, 20, 14, shape_sailor);
+    place_npc(b, 36, 38, shape_sailor);
+    place_npc(b, 22, 24, shape_beggar);
+    place_npc(b, 40, 13, shape_skeleton);
+    place_npc(b, 42, 44, shape_pirate_ship);
+    place_npc(b, 52, 48, shape_pirate_ship);
+    place_npc(b, 46, 56, shape_whirlpool);
+    place_npc(b, 33, 24, shape_sailor);
+}
+
+void build_place(Builder* b, const PlaceStyle& style) {
+    switch (style.kind) {
+    case town:
+    case port:
+        build_walled_town(b, style);
+        return;
+    case castle:
+    case palace:
+        build_castle(b, style);
+        return;
+    case hamlet:
+        build_hamlet(b, style);
+        return;
+    case camp:
+        build_camp(b, style);
+        return;
+    case cove:
+        build_cove(b, style);
+        return;
+    }
+}
+
+// ---- the catalogue rows ----
+
+struct RowPlan {
+    bool world;
+    WorldStyle world_style;
+    PlaceStyle place_style;
+};
+
+RowPlan plan_for(int row) {
+    switch (row) {
+    case 0:
+        return {true, {0x1001, 3, temperate, 3}, {}};
+    case 1:
+        return {false, {}, {0x2001, castle}};
+    case 2:
+        return {true, {0x1002, 2, temperate, 3}, {}};
+    case 3:
+        return {false, {}, {0x2003, town}};
+    case 4:
+        return {true, {0x1004, 3, temperate, 4}, {}};
+    case 5:
+        return {false, {}, {0x2005, port}};
+    case 6:
+        return {false, {}, {0x2006, town}};
+    case 7:
+        return {false, {}, {0x2007, castle}};
+    case 8:
+        return {true, {0x1008, 2, frozen, 3}, {}};
+    case 9:
+        return {false, {}, {0x2009, port}};
+    case 10:
+        return {false, {}, {0x200A, town}};
+    case 11:
+        return {false, {}, {0x200B, castle}};
+    case 12:
+        return {true, {0x100C, 2, volcanic, 2}, {}};
+    case 13:
+        return {false, {}, {0x200D, cove}};
+    case 14:
+        return {true, {0x100E, 2, marsh, 2}, {}};
+    case 15:
+        return {true, {0x100F, 1, temperate, 2}, {}};
+    case 16:
+        return {true, {0x1010, 3, temperate, 3}, {}};
+    case 17:
+        return {false, {}, {0x2011, town}};
+    case 18:
+        return {true, {0x1012, 2, frozen, 2}, {}};
+    case 19:
+        return {false, {}, {0x2013, hamlet}};
+    case 20:
+        return {true, {0x1014, 4, marsh, 3}, {}};
+    case 21:
+        return {true, {0x1015, 2, temperate, 3}, {}};
+    case 22:
+        return {false, {}, {0x2016, town}};
+    case 23:
+        return {true, {0x1017, 3, frozen, 3}, {}};
+    case 24:
+        return {false, {}, {0x2018, camp}};
+    case 25:
+        return {true, {0x1019, 2, temperate, 4}, {}};
+    case 26:
+        return {false, {}, {0x201A, town}};
+    case 27:
+        return {false, {}, {0x201B, town}};
+    case 28:
+        return {true, {0x101C, 3, volcanic, 2}, {}};
+    case 29:
+        return {false, {}, {0x201D, town}};
+    default:
+        return {false, {}, {0x201E, palace}};
+    }
+}
+
+// First cell, row by row, whose shape is `shape` and whose east neighbour is too, in
+// `area`, with neither cell taken by an NPC nor next to a time door of `door_set`.
+Point find_pair(const Builder& b, const Rect& area, int shape, int door_set) {
+    Point doors[doors_per_set];
+    int door_count = 0;
+    if (door_set >= 0) {
+        for (const DoorPosition& d : time_door_table[door_set]) {
+            doors[door_count++] = {d.x, d.y};
+        }
+    }
+    for (int y = area.y0; y <= area.y1; ++y) {
+        for (int x = area.x0; x < area.x1; ++x) {
+            if (shape_at(b, x, y) == shape && shape_at(b, x + 1, y) == shape &&
+                !occupied(b, x, y) && !occupied(b, x + 1, y) &&
+                !near_any(doors, door_count, x, y, 3) &&
+                !near_any(doors, door_count, x + 1, y, 3)) {
+                return {x, y};
+            }
+        }
+    }
+    return {-1, -1};
+}
+
+void plant(PlantedMismatches* planted, int row, int slot) {
+    if (slot >= 0 && planted->count < max_planted_mismatches) {
+        planted->items[planted->count++] = {row, slot};
+    }
+}
+
+// The planted disagreements between maps and NPC files.
+void plant_mismatches(Builder* rows, PlantedMismatches* planted) {
+    // Firstland: a wolf moved one cell east; the map still shows it where it was.
+    {
+        Builder* b = &rows[2];
+        const Point p = find_pair(*b, {8, 8, 55, 55}, shape_grass, map_catalogue[2].door_set);
+        if (p.x >= 0 && b->npc_count < npc_slots) {
+            put(b, p.x, p.y, shape_wolf);
+            const int s = b->npc_count++;
+            set_slot(b, s, p.x + 1, p.y, tile_of(shape_wolf), tile_of(shape_grass));
+            plant(planted, 2, s);
+        }
+    }
+    // Le Falcon: a merchant's record carries other low bits than the map's tile.
+    {
+        Builder* b = &rows[5];
+        for (int s = 0; s < b->npc_count; ++s) {
+            if (b->block->npc.shown[s] == tile_of(shape_merchant)) {
+                b->block->npc.shown[s] = tile_of(shape_merchant, 1);
+                plant(planted, 5, s);
+                break;
+            }
+        }
+    }
+    // Hamlet, whose map is kept on a mismatch: a peasant the map does not show, and a
+    // stale guard record under a townswoman who does match.
+    {
+        Builder* b = &rows[19];
+        const Point p = find_pair(*b, {2, 34, 61, 40}, shape_grass, -1);
+        if (p.x >= 0 && b->npc_count + 3 <= npc_slots) {
+            const int s = b->npc_count++;
+            set_slot(b, s, p.x, p.y, tile_of(shape_peasant), tile_of(shape_grass));
+            plant(planted, 19, s);
+            const int stale = b->npc_count++;
+            const Point q = {p.x + 1, p.y};
+            set_slot(b, stale, q.x, q.y, tile_of(shape_guard), b->block->tiles[q.y * size + q.x]);
+            plant(planted, 19, stale);
+            const int s2 = b->npc_count++;
+            set_slot(b, s2, q.x, q.y, tile_of(shape_townswoman), b->block->tiles[q.y * size + q.x]);
+            put(b, q.x, q.y, shape_townswoman);
+        }
+    }
+    // Q: a sea serpent over a wave the map still holds.
+    {
+        Builder* b = &rows[28];
+        for (int y = 10; y < size - 10 && b->npc_count < npc_slots; ++y) {
+            int x = 10;
+            for (; x < size - 10; ++x) {
+                if (shape_at(*b, x, y) == shape_water && !occupied(*b, x, y)) {
+                    break;
+                }
+            }
+            if (x < size - 10) {
+                b->block->tiles[y * size + x] = tile_of(shape_water, 2);
+                const int s = b->npc_count++;
+                set_slot(b, s, x, y, tile_of(shape_sea_serpent), tile_of(shape_water, 2));
+                plant(planted, 28, s);
+                break;
+            }
+        }
+    }
+}
+
+} // namespace
+
+uint32_t next_random(Rng* rng) noexcept {
+    uint32_t x = rng->state;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    rng->state = x;
+    return x;
+}
+
+int random_below(Rng* rng, int bound) noexcept {
+    return static_cast<int>(next_random(rng) % static_cast<uint32_t>(bound));
+}
+
+void build_sample_world(MapBlock blocks[map_count], PlantedMismatches* planted) noexcept {
+    Builder rows[map_count];
+    planted->count = 0;
+    for (int row = 0; row < map_count; ++row) {
+        MapBlock* block = &blocks[row];
+        *block = MapBlock{};
+        const RowPlan plan = plan_for(row);
+        const uint32_t seed = plan.world ? plan.world_style.seed : plan.place_style.seed;
+        rows[row] = {block, 0, {seed * 2654435761u | 1u}};
+        if (plan.world) {
+            build_world(&rows[row], plan.world_style, map_catalogue[row].door_set);
+        } else {
+            build_place(&rows[row], plan.place_style);
+        }
+    }
+    // Elderdays: a ranger waits on a time door.
+    const DoorPosition& door = time_door_table[0][1];
+    place_npc(&rows[0], door.x, door.y, shape_ranger);
+    plant_mismatches(rows, planted);
+}
