@@ -32,10 +32,14 @@ def generated_data(folder):
             (4, 29, 56, 0x88, 0x8C),                  # on a time door of row 0
         ])
     kopc_data.write_data_set(folder, npcs=npcs)
+
+
+def add_shape_bitmaps(folder):
+    """A 24-bit and a 1-bit shape bitmap (tiles of 16 x 16 and 8 x 8 pixels)."""
     indices = [(x * 7 + y * 3) % 256 for y in range(64) for x in range(256)]
-    with open(os.path.join(folder, "shapes24.bmp"), "wb") as f:
+    with open(os.path.join(folder, "cmp24.bmp"), "wb") as f:
         f.write(kopc_data.bmp_bytes(256, 64, 24, [bytes((i, 255 - i, i ^ 0x5A)) for i in indices]))
-    with open(os.path.join(folder, "shapes1.bmp"), "wb") as f:
+    with open(os.path.join(folder, "cmp1.bmp"), "wb") as f:
         f.write(kopc_data.bmp_bytes(128, 34, 1, [i & 1 for i in indices[:128 * 34]],
                                     b"\x10\x20\x30\x00\xF0\xE0\xD0\x00"))
 
@@ -46,8 +50,8 @@ CASES = [
     ("cga_doors", ["--cga", "-t"], b"", []),
     ("no_npcs_ignore_diff", ["-n", "--ignore-diff"], b"", []),
     ("no_mon_files", ["--no-mon-files", "--time-doors"], b"", []),
-    ("shapes_24bit", ["-s", "../data/shapes24.bmp"], b"", []),
-    ("shapes_1bit", ["-s", "../data/shapes1.bmp", "-t"], b"", []),
+    ("shapes_24bit", ["-s", "../data/cmp24.bmp"], b"", []),
+    ("shapes_1bit", ["-s", "../data/cmp1.bmp", "-t"], b"", []),
     ("question", [], b"x\ny\nn\n", ["ko.Elderdays.bmp", "ko.Firstland.bmp"]),
     ("missing_data", ["--cga"], b"", None),
 ]
@@ -91,6 +95,9 @@ def main():
         for side in ("linux", "windows"):
             subprocess.run([sample, os.path.join(work, side, "sample", "data")], check=True,
                            stdout=subprocess.DEVNULL)
+    for side in ("linux", "windows"):
+        for data_name in data_sets:
+            add_shape_bitmaps(os.path.join(work, side, data_name, "data"))
 
     failures = 0
     compared = 0

@@ -14,12 +14,10 @@ bash .ci/install-deps.sh g++-mingw-w64-x86-64 wine64 wine
 win_build=${KOPC_WIN_BUILD:-build-windows}
 native_build=${KOPC_NATIVE_BUILD:-build}
 
-cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DKOPC_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$win_build" -j 2
-
 # The same prefix as the toolchain file gives the tests' emulator. Creating it takes a
-# while; doing it once up front keeps that out of the first tests' time.
+# while; doing it once up front keeps that out of the first program Wine runs (the
+# build itself runs the sample generator).
+mkdir -p "$win_build"
 export WINEPREFIX="$PWD/$win_build/wineprefix"
 export WINEDEBUG=-all
 wine=$(command -v wine64 || command -v wine)
@@ -27,6 +25,10 @@ wineboot -i
 # Wine leaves its server running for a few seconds after the last program; end it with
 # the stage, whatever the outcome.
 trap 'wineserver -k 2>/dev/null || true' EXIT
+
+cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+    -DKOPC_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$win_build" -j 2
 
 echo "== Windows tests under Wine"
 (cd "$win_build" && KOPC_CRLF=1 ctest --output-on-failure -j 2)
@@ -40,6 +42,10 @@ sample=()
 generator=$(find "$native_build" -maxdepth 3 -type f -name kopc_sample -perm -u+x | head -n 1)
 if [ -n "$generator" ]; then
     sample=(--sample "$generator")
+fi
+if [ -d "$native_build/sample-data" ] && [ -d "$win_build/sample-data" ]; then
+    diff -r "$native_build/sample-data" "$win_build/sample-data"
+    echo "the sample world written by both generators is the same"
 fi
 python3 .ci/compare_windows.py "$win_build/compare" "$native_build/kopc_map" "${sample[@]}" \
     -- "$wine" "$win_build/kopc_map.exe"
