@@ -9,6 +9,8 @@ import kopc_data
 CAT = kopc_data.CATALOGUE
 MAP_ERROR = "error: read map data\n"
 SHAPES_ERROR = "error: read shapes\n"
+OPEN_EGA = "error: open 'data\\KOEGA.EXE'\n" + SHAPES_ERROR
+READ_EGA = "error: read 'data\\KOEGA.EXE'\n" + SHAPES_ERROR
 
 
 def remove(*names):
@@ -31,7 +33,8 @@ class DataFiles(kopc_data.ProgramTest):
         short_ega = kopc_data.EGA_OFFSET + 8192 - 1
         short_cga = kopc_data.CGA_OFFSET + 4224 - 1
         cases = [
-            (remove("MAPX10"), ["data"],
+            # A row's map file is read before its NPC file.
+            (remove("MAPX10", "MONX10"), ["data"],
              "error: open 'data\\MAPX10'\nerror: read map data 'MAPX10'\n" + MAP_ERROR),
             # Row 0's NPC file is read before row 1's map file.
             (remove("MAPX03", "MONX00"), ["data"],
@@ -45,11 +48,12 @@ class DataFiles(kopc_data.ProgramTest):
             (make_dir("MAPX00"), ["data"],
              "error: open 'data\\MAPX00'\nerror: read map data 'MAPX00'\n" + MAP_ERROR),
             # The shapes come first: a missing map file is not reached.
-            (remove("KOEGA.EXE", "MAPX00"), ["data"], "error: open 'data\\KOEGA.EXE'\n" + SHAPES_ERROR),
-            (cut("KOEGA.EXE", short_ega), ["data"], "error: read 'data\\KOEGA.EXE'\n" + SHAPES_ERROR),
+            (remove("KOEGA.EXE", "MAPX00"), ["data"], OPEN_EGA),
+            (cut("KOEGA.EXE", short_ega), ["data"], READ_EGA),
             # Seeking past the end of a file is no failure; the read fails.
-            (cut("KOEGA.EXE", 100), ["data"], "error: read 'data\\KOEGA.EXE'\n" + SHAPES_ERROR),
-            (remove("KOGAME.EXE"), ["--cga", "data"], "error: open 'data\\KOGAME.EXE'\n" + SHAPES_ERROR),
+            (cut("KOEGA.EXE", 100), ["data"], READ_EGA),
+            (remove("KOGAME.EXE"), ["--cga", "data"],
+             "error: open 'data\\KOGAME.EXE'\n" + SHAPES_ERROR),
             (cut("KOGAME.EXE", short_cga), ["data", "--cga"],
              "error: read 'data\\KOGAME.EXE'\n" + SHAPES_ERROR),
             # The backslash is always added, after a trailing one or an empty path too.

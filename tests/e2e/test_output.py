@@ -70,10 +70,13 @@ class Output(kopc_data.ProgramTest):
         if kopc_data.windows_program():
             self.skipTest("a symbolic link to /dev/full means nothing to a Windows program")
         os.symlink("/dev/full", self.path(NAMES[1]))
-        self.kopc("data", "--overwrite", status=1,
-                  out="error: write bitmap '%s'\nerror: write bitmap file '%s'\n"
-                  % (NAMES[1], NAMES[1]))
+        failed = "error: write bitmap '%s'\nerror: write bitmap file '%s'\n" % (NAMES[1], NAMES[1])
+        self.kopc("data", "--overwrite", status=1, out=failed)
         self.assert_file(NAMES[0], kopc_data.expected_map(0))
+        # 1-bit maps of 1 x 1 tiles: a file of 574 bytes may fail only when it is closed.
+        with open(self.path("tiles.bmp"), "wb") as f:
+            f.write(kopc_data.bmp_bytes(16, 4, 1, [1] * 64, bytes(8)))
+        self.kopc("-s", "tiles.bmp", "data", "--overwrite", status=1, out=failed)
 
     @unittest.skipIf(os.name != "posix" or os.geteuid() == 0,
                      "needs a user whom file permissions bind")

@@ -99,6 +99,7 @@ class ShapeBitmap(kopc_data.ProgramTest):
                  for w, h in [(15, 4), (16, 3), (8, 64), (260, 64)]]
         too_small = ["error: shape bitmap is too small"]
         header = "error: check_bitmap_header() - "
+        corrected = "warning: check_bitmap_header() - data length is 0 ... corrected: "
         cases = [
             (None, refused("x.bmp", "error: open 'x.bmp'")),
             (b"not a bitmap at all", bad_header("x.bmp")),
@@ -113,14 +114,15 @@ class ShapeBitmap(kopc_data.ProgramTest):
             (patch(b8, biCompression=1), bad_header("x.bmp", header + "not support compression")),
             (patch(b8, biBitCount=2), bad_header("x.bmp", header + "unknown bit count")),
             (patch(b8, bfOffBits=118), bad_header("x.bmp", header + "offset size 0x76 != 0x436")),
-            (patch(b8, biSizeImage=0x4004), bad_header("x.bmp", header + "data length 0x4004 != 0x4000")),
+            (patch(b8, biSizeImage=0x4004),
+             bad_header("x.bmp", header + "data length 0x4004 != 0x4000")),
             (patch(b8, bfSize=0x4435), bad_header("x.bmp", header + "file length 0x4435 < 0x4436")),
-            (patch(b8, biWidth=0, biSizeImage=0, bfSize=0x436), bad_header(
-                "x.bmp", "warning: check_bitmap_header() - data length is 0 ... corrected: 0x0",
-                header + "image size out of range")),
-            (patch(b8, biHeight=-64, biSizeImage=0, bfSize=0), bad_header(
-                "x.bmp", "warning: check_bitmap_header() - data length is 0 ... corrected: 0xFFFFC000",
-                "warning: check_bitmap_header() - file length is 0", header + "image size out of range")),
+            (patch(b8, biWidth=0, biSizeImage=0, bfSize=0x436),
+             bad_header("x.bmp", corrected + "0x0", header + "image size out of range")),
+            (patch(b8, biHeight=-64, biSizeImage=0, bfSize=0),
+             bad_header("x.bmp", corrected + "0xFFFFC000",
+                        "warning: check_bitmap_header() - file length is 0",
+                        header + "image size out of range")),
             (b8[:54 + 100], refused("x.bmp", "error: read_bitmap() - can't read palette",
                                     "error: read 'x.bmp'")),
             (b8[:-1], refused("x.bmp", "error: read_bitmap() - can't read bitmap data",

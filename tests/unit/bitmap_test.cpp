@@ -35,7 +35,7 @@ Bytes header_bytes(uint32_t file_size, uint32_t offset, uint32_t width, uint32_t
     append_le(&b, bits, 2);
     append_le(&b, 0, 4); // compression
     append_le(&b, image_size, 4);
-    append_le(&b, 0, 16); // resolution and colour counts
+    b.resize(54, 0); // resolution and colour counts
     return b;
 }
 
@@ -136,7 +136,7 @@ TEST(BitmapWriter, ExactBytes) {
          {1, 2, 3, 4, 5, 6, 7, 8},
          {0x7E, 0x40, 0, 0, 0x81, 0x80, 0, 0}},
         {1, 33, 1, wide, nullptr, Bytes(8), {0x80, 0, 0, 0, 0x80, 0, 0, 0}},
-        {4, 3, 2, {1, 2, 3, 0x1F, 0x0A, 0xF0}, nullptr, zeros64, {0xFA, 0, 0, 0, 0x12, 0x30, 0, 0}},
+        {4, 3, 2, {1, 2, 3, 0x0A, 0x1F, 0xF0}, nullptr, zeros64, {0xAF, 0, 0, 0, 0x12, 0x30, 0, 0}},
         {8, 3, 2, {1, 2, 3, 4, 5, 6}, nullptr, zeros1024, {4, 5, 6, 0, 1, 2, 3, 0}},
         {16, 3, 1, {1, 2, 3, 4, 5, 6}, nullptr, {}, {1, 2, 3, 4, 5, 6, 0, 0}},
         {24,

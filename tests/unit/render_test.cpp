@@ -86,6 +86,7 @@ TEST(RenderMap, SlotScan) {
         {1, {agree}, {0, 0, 0, 0}, 0x27, ""},
         {1, {agree}, {0, 1, 0, 0}, 0x08, ""},
         {1, {empty}, {0, 1, 0, 0}, 0x27, ""},
+        {1, {empty, differ9}, {0, 1, 0, 0}, 0x01, line("MAPX03", 9, "20:0/01:1", x03.c_str())},
         {1, {differ}, {0, 0, 0, 0}, 0x10, line("MAPX03", 5, "10:1/3F:2", x03.c_str())},
         {1, {differ}, {0, 1, 0, 0}, 0x3F, line("MAPX03", 5, "10:1/3F:2", x03.c_str())},
         {1, {differ}, {0, 0, 0, 1}, 0x10, line("MAPX03", 5, "10:1/3F:2", x03.c_str())},
