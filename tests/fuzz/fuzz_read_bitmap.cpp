@@ -8,8 +8,10 @@
 //   bit 3  the header read first with read_bitmap_header, then read_bitmap with
 //          header_already_read 1 (only when the header was accepted)
 //   bit 4  pixels out-argument null: must give -3 and read nothing
+//   bit 5  after a successful read, write the image with write_bitmap and read it back
 // After a successful read, the header, the palette and every pixel are checked against a
-// plain decoding of the input bytes.
+// plain decoding of the input bytes; a written image must have its header's length and
+// read back unchanged (its palette entries zero when none was given).
 //
 // libFuzzer build:  clang++ -std=c++17 -fsanitize=fuzzer,address,undefined -Isrc
 //                   tests/fuzz/fuzz_read_bitmap.cpp src/bitmap/*.cpp src/platform/*.cpp
@@ -19,10 +21,12 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
 
+constexpr size_t max_round_trip = size_t{4} << 20; // bytes of pixels; slow above this
 const PaletteEntry filler_entry = {0xA5, 0x5A, 0xC3, 0x3C};
 constexpr uint8_t filler_byte = 0xA5;
 
@@ -89,6 +93,36 @@ void check_result(const uint8_t* data, size_t size, const BitmapHeader& header,
     }
 }
 
+// Writes the image that was read, with a created header, and reads the file back.
+void check_round_trip(const BitmapHeader& header, const Palette* palette,
+                      const std::vector<uint8_t>& pixels) {
+    BitmapHeader created;
+    FUZZ_CHECK(create_bitmap_header(&created, header.biWidth, header.biHeight, header.biBitCount) ==
+               0);
+    FilePtr file(std::tmpfile());
+    FUZZ_CHECK(file != nullptr);
+    FUZZ_CHECK(write_bitmap(file.get(), created, palette, pixels) == 0);
+    FUZZ_CHECK(std::fflush(file.get()) == 0);
+    FUZZ_CHECK(std::ftell(file.get()) == static_cast<long>(created.bfSize));
+    std::rewind(file.get());
+
+    BitmapHeader again;
+    Palette palette_again;
+    std::vector<uint8_t> pixels_again;
+    FUZZ_CHECK(read_bitmap(file.get(), &again, &palette_again, &pixels_again, 0) == 0);
+    FUZZ_CHECK(again.bfSize == created.bfSize && again.bfOffBits == created.bfOffBits &&
+               again.biWidth == created.biWidth && again.biHeight == created.biHeight &&
+               again.biBitCount == created.biBitCount && again.biSizeImage == created.biSizeImage);
+    FUZZ_CHECK(pixels_again.size() <= pixels.size());
+    FUZZ_CHECK(std::equal(pixels_again.begin(), pixels_again.end(), pixels.begin()));
+    const size_t entries = header.biBitCount <= 8 ? size_t{1} << header.biBitCount : 0;
+    FUZZ_CHECK(palette_again.size() == entries);
+    for (size_t i = 0; i < entries; ++i) {
+        const PaletteEntry want = palette != nullptr ? (*palette)[i] : PaletteEntry{0, 0, 0, 0};
+        FUZZ_CHECK(std::memcmp(&palette_again[i], &want, sizeof want) == 0);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -135,6 +169,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result == 0) {
         check_result(data, size, header, palette, palette_before, palette_wanted, pixels,
                      pixels_before);
+        if ((choice & 32) && pixels.size() <= max_round_trip) {
+            check_round_trip(header, palette_wanted ? &palette : nullptr, pixels);
+        }
     }
     return 0;
 }

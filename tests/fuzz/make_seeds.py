@@ -38,16 +38,20 @@ def main():
     npcs = kopc_data.npc_record([(0, 3, 0, 0x10, 0x04), (1, 5, 1, 0x20, 0x08),
                                  (2, 29, 56, 0x30, 0x0C)])
     # (row, flags): world maps with time doors, the map that keeps its tile on a
-    # difference, and every flag alone and together.
+    # difference, and every flag alone and together (bit 5 only matters to the reader).
     choices = [(0, 0x01), (2, 0x13), (19, 0x00), (19, 0x08), (4, 0x02), (8, 0x04),
-               (12, 0x1F), (30, 0x10)]
+               (12, 0x1F), (30, 0x10), (1, 0x20), (5, 0x2A), (30, 0x26)]
     n = 0
     for bits in (1, 4, 8, 16, 24, 32):
-        # Tile spans of 1 to 64 bytes, the 16- and 32-byte ones among them.
-        for width, height in ((16, 4), (32, 9), (48, 8), (64, 4), (128, 5), (256, 4)):
+        # Tile spans of 1 to 64 bytes, the 16- and 32-byte ones among them; and odd
+        # widths, whose rows need padding (no shape bitmap, but fine for the reader).
+        for width, height in ((16, 4), (32, 9), (48, 8), (64, 4), (128, 5), (256, 4),
+                              (13, 3), (31, 2)):
             bmp = kopc_data.bmp_bytes(width, height, bits, pixels(width, height, bits),
                                       palette(bits))
             row, flags = choices[n % len(choices)]
+            if width % 16 != 0:  # read, write back and read again, in varied call modes
+                row, flags = n, 0x20 | (n & 7)
             with open(os.path.join(folder, "seed-%02d-%d-%dx%d.bmp" % (n, bits, width, height)),
                       "wb") as f:
                 f.write(bmp + npcs + bytes((row, flags)))
@@ -56,7 +60,7 @@ def main():
     for bits, width in ((1, 16 * 129), (4, 16 * 33)):
         bmp = kopc_data.bmp_bytes(width, 4, bits, pixels(width, 4, bits), palette(bits))
         with open(os.path.join(folder, "seed-%02d-%d-%dx4.bmp" % (n, bits, width)), "wb") as f:
-            f.write(bmp + npcs + bytes((n, 0x10)))
+            f.write(bmp + npcs + bytes((n, 0x30)))
         n += 1
     print("%d seeds in %s" % (n, folder))
 
