@@ -11,7 +11,7 @@ static const char fmt_question[] = "%s (Y or N): ";
 static const char fmt_open[] = "error: open '%s'\n";
 static const char fmt_write[] = "error: write bitmap '%s'\n";
 
-constexpr size_t output_buffer_size = 64 * 1024; // bytes handed to the system per write
+constexpr size_t output_buffer_size = 128 * 1024; // bytes handed to the system per write
 
 int ask_yes_no(const char* question) noexcept {
     std::printf(fmt_question, question);

@@ -278,7 +278,12 @@ def run_program(args, cwd, stdin=b""):
     """Runs the program with `args` in `cwd`: (exit status, stdout, stderr). stdin None
     runs it with standard input closed. With KOPC_CRLF=1 the line ends of a Windows
     build's stdout are turned into plain line feeds."""
-    extra = {"input": stdin} if stdin is not None else {"preexec_fn": lambda: os.close(0)}
+    if stdin is not None:
+        extra = {"input": stdin}
+    elif os.name == "nt":
+        extra = {"stdin": subprocess.DEVNULL}  # no preexec_fn there; an empty input instead
+    else:
+        extra = {"preexec_fn": lambda: os.close(0)}
     proc = subprocess.run(COMMAND + list(args), cwd=cwd, capture_output=True, timeout=120,
                           **extra)
     out = proc.stdout
