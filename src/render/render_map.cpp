@@ -44,12 +44,26 @@ inline void copy_line_fixed(uint8_t* to, const uint8_t* const from[], size_t off
 }
 
 inline void copy_line(uint8_t* to, const uint8_t* const from[], size_t span, size_t offset) {
+    // The spans of 16- and 32-pixel tiles at one to four bytes a pixel; the game's own
+    // shapes are 16 pixels of one byte.
     switch (span) {
-    case 16: // 16-pixel tiles of one byte a pixel: the game's own shapes
+    case 16:
         copy_line_fixed<16>(to, from, offset);
         return;
     case 32:
         copy_line_fixed<32>(to, from, offset);
+        return;
+    case 48:
+        copy_line_fixed<48>(to, from, offset);
+        return;
+    case 64:
+        copy_line_fixed<64>(to, from, offset);
+        return;
+    case 96:
+        copy_line_fixed<96>(to, from, offset);
+        return;
+    case 128:
+        copy_line_fixed<128>(to, from, offset);
         return;
     default:
         for (int c = 0; c < map_tiles_across; ++c, to += span) {
