@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """kopc_map against the bmpsuite corpus, file by file.
 
+    check_bmpsuite.py runs|pixels --suite DIR --expected DIR -- [EMULATOR...] PROGRAM
+
 runs:   every file as the shape bitmap of `kopc_map -s FILE --overwrite DATA`; the
         status must be 1 (no bmpsuite file has a width that divides into 16 tiles),
         standard error empty, standard output exactly expected/<dir>/<file>.txt.
@@ -69,7 +71,7 @@ def check_runs(args, manifest, work):
     for row in manifest:
         path = row["path"]
         want = expected_text(args.expected, path)
-        run = subprocess.run([args.program, "-s", path, "--overwrite", "data"], cwd=work,
+        run = subprocess.run(args.command + ["-s", path, "--overwrite", "data"], cwd=work,
                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         got = run.stdout.decode("latin-1").replace("\r\n", "\n")
         problems = []
@@ -85,6 +87,7 @@ def check_runs(args, manifest, work):
 
 
 def check_pixels(args, manifest, work):
+    link_suite(args.suite, work)
     failures = []
     accepted = 0
     for row in manifest:
@@ -93,7 +96,7 @@ def check_pixels(args, manifest, work):
         out = os.path.join(work, "rgba")
         if os.path.exists(out):
             os.remove(out)
-        run = subprocess.run([args.program, os.path.join(args.suite, path), out],
+        run = subprocess.run(args.command + [path, "rgba"], cwd=work,
                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         got = run.stdout.decode("latin-1").replace("\r\n", "\n")
         problems = []
@@ -126,12 +129,12 @@ def check_pixels(args, manifest, work):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("mode", choices=["runs", "pixels"])
-    parser.add_argument("--program", required=True)
     parser.add_argument("--suite", required=True)
     parser.add_argument("--expected", required=True)
+    parser.add_argument("command", nargs="+", help="the program, after an emulator if any")
     args = parser.parse_args()
     args.suite = os.path.abspath(args.suite)
-    args.program = os.path.abspath(args.program)
+    args.command = [os.path.abspath(a) if os.path.exists(a) else a for a in args.command]
     if not os.path.isfile(os.path.join(args.suite, "MANIFEST.tsv")):
         print("bmpsuite not found at %s: skipped" % args.suite)
         return SKIP

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Failure injection for kopc_map.
 
+    check_faults.py alloc|write [--suite DIR] -- [EMULATOR...] PROGRAM
+
 alloc: the allocation-failing build fails its 1st, 2nd, ... allocation, one per run, until
        a run gets through. Every failing run must end with status 1, nothing on standard
        error (a sanitizer build reports leaks there) and exactly one of the message stacks
@@ -14,6 +16,7 @@ write: output files that can't be written completely (a full disk, a folder or a
 
 import argparse
 import os
+import shutil
 import socket
 import struct
 import subprocess
@@ -36,12 +39,12 @@ def header(width, height, bits, size_image, file_size, off_bits):
                         size_image & m, 0, 0, 0, 0))
 
 
-def run(program, args, cwd, fail_at=None, stdin=b""):
+def run(command, args, cwd, fail_at=None, stdin=b""):
     env = dict(os.environ)
     env.pop("KOPC_FAIL_ALLOC_AT", None)
     if fail_at is not None:
         env["KOPC_FAIL_ALLOC_AT"] = str(fail_at)
-    r = subprocess.run([program] + args, cwd=cwd, env=env, input=stdin, capture_output=True,
+    r = subprocess.run(command + args, cwd=cwd, env=env, input=stdin, capture_output=True,
                        timeout=300)
     return r.returncode, r.stdout.decode("latin-1").replace("\r\n", "\n"), r.stderr
 
@@ -54,12 +57,12 @@ def data_stages():
     return stages
 
 
-def allocation_loop(program, args, stages, out_dir, name):
+def allocation_loop(command, args, stages, out_dir, name):
     """Fails allocation 1, 2, ... until a run succeeds; returns a list of problems."""
     problems = []
     seen = []
     for n in range(1, MAX_RUNS + 1):
-        status, out, err = run(program, args, out_dir, fail_at=n)
+        status, out, err = run(command, args, out_dir, fail_at=n)
         if status == 0:
             written = sorted(os.listdir(out_dir))
             if out != "" or err or written != sorted(OUTPUTS):
@@ -81,7 +84,7 @@ def allocation_loop(program, args, stages, out_dir, name):
     return problems
 
 
-def hostile_headers(suite):
+def hostile_headers(big):
     """(name, file bytes or a bmpsuite path, the reader's expected lines)."""
     cant = "error: read_bitmap() - can't read bitmap header\n"
     refused = "error: check_bitmap_header() - image size out of range\n" + cant
@@ -101,47 +104,53 @@ def hostile_headers(suite):
         ("largest", header(0x8000, 0xFFFF, 8, 0x7FFF8000, 0x7FFF8000 + 1078, 1078),
          "error: memory exhaust!\n"),
     ]
-    big = os.path.join(suite, "b", "reallybig.bmp")
-    if os.path.isfile(big):
+    if big is not None:
         cases.append(("reallybig", big, "error: check_bitmap_header() - data length "
                                         "0x7EEEEEEE != 0xF39B2000\n" + cant))
     return cases
 
 
 def check_alloc(args, work):
+    # The runs happen in `out`; every other path is relative to it.
     problems = []
-    data = os.path.join(work, "folder-with-the-game-data")  # long enough to need the heap
-    kopc_data.write_data_set(data)
+    kopc_data.write_data_set(os.path.join(work, "folder-with-the-game-data"))
+    data = os.path.join("..", "folder-with-the-game-data")  # long enough to need the heap
     out_dir = os.path.join(work, "out")
     os.mkdir(out_dir)
 
     shapes_stages = [MEMORY + "error: read shapes\n", MEMORY] + data_stages()
-    problems += allocation_loop(args.program, ["--overwrite", data], shapes_stages, out_dir,
+    problems += allocation_loop(args.command, ["--overwrite", data], shapes_stages, out_dir,
                                 "default run")
     for name in os.listdir(out_dir):
         os.remove(os.path.join(out_dir, name))
 
-    shape = os.path.join(work, "shapes.bmp")
+    shape = os.path.join("..", "shapes.bmp")
     palette = b"".join(bytes((i, 255 - i, i // 2, 0)) for i in range(256))
-    with open(shape, "wb") as f:
+    with open(os.path.join(work, "shapes.bmp"), "wb") as f:
         f.write(kopc_data.bmp_bytes(32, 8, 8, [(i * 7) % 256 for i in range(256)], palette))
     bitmap_stages = ["error: memory exhaust!\nerror: read '%s'\nerror: read shape bitmap "
                      "'%s'\n" % (shape, shape), MEMORY] + data_stages()
-    problems += allocation_loop(args.program, ["-s", shape, "--overwrite", data],
+    problems += allocation_loop(args.command, ["-s", shape, "--overwrite", data],
                                 bitmap_stages, out_dir, "shape bitmap run")
 
-    for name, content, lines in hostile_headers(args.suite):
-        path = content
+    big = os.path.join(args.suite, "b", "reallybig.bmp")
+    if os.path.isfile(big):
+        shutil.copyfile(big, os.path.join(work, "reallybig.bmp"))
+    else:
+        big = None
+    cases = hostile_headers(big)
+    for name, content, lines in cases:
+        path = os.path.join("..", name + ".bmp")
         if isinstance(content, bytes):
-            path = os.path.join(work, name + ".bmp")
-            with open(path, "wb") as f:
+            with open(os.path.join(work, name + ".bmp"), "wb") as f:
                 f.write(content)
         want = lines + "error: read '%s'\nerror: read shape bitmap '%s'\n" % (path, path)
-        status, out, err = run(args.program, ["-s", path, "--overwrite", data], out_dir,
+        status, out, err = run(args.command, ["-s", path, "--overwrite", data], out_dir,
                                fail_at=1)
         if status != 1 or out != want or err:
             problems.append("header %s: status %d, stderr %r, stdout:\n%s--- want:\n%s" %
                             (name, status, err[:2000], out, want))
+    print("%d hostile headers checked with the first allocation failing" % len(cases))
     return problems
 
 
@@ -151,7 +160,7 @@ def make_socket(path):
     s.close()
 
 
-def write_cases():
+def write_cases(windows):
     """(name, possible on this host, setup(out_dir), with the small shape bitmap,
     --overwrite, standard input, the row whose map fails, expected stdout)."""
     def lines(row):
@@ -164,7 +173,9 @@ def write_cases():
     def link(row, target):
         return lambda d: os.symlink(target, os.path.join(d, OUTPUTS[row]))
 
-    full = os.path.exists("/dev/full")
+    # A full disk, a socket and a link are the host's, out of a Windows program's reach.
+    full = os.path.exists("/dev/full") and not windows
+    unix = hasattr(socket, "AF_UNIX") and not windows
     return [
         # A full disk noticed while the rows are written.
         ("full disk, first map", full, link(0, "/dev/full"), False, True, b"", 0, lines(0)),
@@ -174,9 +185,9 @@ def write_cases():
         ("folder in the way", True, lambda d: os.mkdir(os.path.join(d, OUTPUTS[3])), False,
          True, b"", 3, opened(3)),
         # A dangling link does not exist to the status query: no question is asked.
-        ("link into a missing folder", True, link(0, os.path.join("missing", "x.bmp")), False,
+        ("link into a missing folder", unix, link(0, os.path.join("missing", "x.bmp")), False,
          False, b"", 0, opened(0)),
-        ("socket in the way, answered yes", hasattr(socket, "AF_UNIX"),
+        ("socket in the way, answered yes", unix,
          lambda d: make_socket(os.path.join(d, OUTPUTS[0])), False, False, b"y\n", 0,
          "'%s' already exists\noverwrite ? (Y or N): " % OUTPUTS[0] + opened(0)),
     ]
@@ -184,14 +195,16 @@ def write_cases():
 
 def check_write(args, work):
     problems = []
-    data = os.path.join(work, "data")
-    kopc_data.write_data_set(data)
-    tiny = os.path.join(work, "tiny.bmp")
-    with open(tiny, "wb") as f:  # 1-pixel tiles: 64 x 64 maps of 574 bytes
+    kopc_data.write_data_set(os.path.join(work, "data"))
+    data = os.path.join("..", "data")
+    tiny = os.path.join("..", "tiny.bmp")
+    with open(os.path.join(work, "tiny.bmp"), "wb") as f:  # 1-pixel tiles: 64 x 64 maps of 574 bytes
         f.write(kopc_data.bmp_bytes(16, 4, 1, [(i * 5) % 3 % 2 for i in range(64)],
                                     b"\0\0\0\0\xff\xff\xff\0"))
+    done = 0
     for i, (name, possible, setup, small, overwrite, stdin, row, want) in enumerate(
-            write_cases()):
+            write_cases(args.command[-1].lower().endswith(".exe"))):
+        done += possible
         if not possible:
             print("%s: not possible on this host, skipped" % name)
             continue
@@ -199,7 +212,7 @@ def check_write(args, work):
         os.mkdir(out_dir)
         setup(out_dir)
         cmd = (["-s", tiny] if small else []) + (["--overwrite"] if overwrite else []) + [data]
-        status, out, err = run(args.program, cmd, out_dir, stdin=stdin)
+        status, out, err = run(args.command, cmd, out_dir, stdin=stdin)
         size = 574 if small else 512 * 1024 + 118
         complete = [o for o in OUTPUTS[:row]
                     if os.path.getsize(os.path.join(out_dir, o)) == size]
@@ -208,16 +221,17 @@ def check_write(args, work):
             problems.append("%s: status %d, stderr %r, %d complete maps before, later files "
                             "%r, stdout:\n%s--- want:\n%s" %
                             (name, status, err[:2000], len(complete), later, out, want))
+    print("%d write failures checked" % done)
     return problems
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("mode", choices=["alloc", "write"])
-    parser.add_argument("--program", required=True)
     parser.add_argument("--suite", default="")
+    parser.add_argument("command", nargs="+", help="the program, after an emulator if any")
     args = parser.parse_args()
-    args.program = os.path.abspath(args.program)
+    args.command = [os.path.abspath(a) if os.path.exists(a) else a for a in args.command]
     with tempfile.TemporaryDirectory() as work:
         problems = (check_alloc if args.mode == "alloc" else check_write)(args, work)
     for p in problems:

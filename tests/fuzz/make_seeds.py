@@ -34,6 +34,9 @@ def pixels(width, height, bits):
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
+    for old in os.listdir(folder):  # seeds of an earlier version of this script
+        if old.startswith("seed-"):
+            os.remove(os.path.join(folder, old))
     # One slot on the map tile it shows, one that differs, one under a time door of map 0.
     npcs = kopc_data.npc_record([(0, 3, 0, 0x10, 0x04), (1, 5, 1, 0x20, 0x08),
                                  (2, 29, 56, 0x30, 0x0C)])
