@@ -46,9 +46,9 @@ def main():
                (12, 0x1F), (30, 0x10), (1, 0x20), (5, 0x2A), (30, 0x26)]
     n = 0
     for bits in (1, 4, 8, 16, 24, 32):
-        # Tile spans of 1 to 64 bytes, the 16- and 32-byte ones among them; and odd
+        # Tile spans of 1 to 128 bytes, the 16- to 128-byte ones among them; and odd
         # widths, whose rows need padding (no shape bitmap, but fine for the reader).
-        for width, height in ((16, 4), (32, 9), (48, 8), (64, 4), (128, 5), (256, 4),
+        for width, height in ((16, 4), (32, 9), (48, 8), (64, 4), (128, 5), (256, 4), (512, 4),
                               (13, 3), (31, 2)):
             bmp = kopc_data.bmp_bytes(width, height, bits, pixels(width, height, bits),
                                       palette(bits))
