@@ -58,7 +58,7 @@ std::vector<uint8_t> make_executable(long offset, const std::vector<uint8_t>& bl
 int write_shape_bitmap(const std::string& path, const std::vector<uint8_t>& sheet) {
     const uint32_t width = exe_sheet_width * bitmap_scale;
     const uint32_t height = sheet_tiles_down * exe_tile_size * bitmap_scale;
-    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+    PixelBuffer pixels(static_cast<size_t>(width) * height * 3); // every byte set below
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
             const uint8_t index = sheet[(y / bitmap_scale) * exe_sheet_width + x / bitmap_scale];

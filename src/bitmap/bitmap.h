@@ -12,8 +12,12 @@
 #ifndef KOPC_BITMAP_BITMAP_H
 #define KOPC_BITMAP_BITMAP_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 // The in-memory header: the file header and the V3 info header, field for field in file
@@ -35,6 +39,40 @@ struct BitmapHeader {
     uint32_t biClrUsed = 0;
     uint32_t biClrImportant = 0;
 };
+
+// Hands out memory for pixel buffers without clearing it. Every byte of a buffer is
+// written before it is read (the reader fills each row it decodes), so clearing would
+// only cost time, and would make a header that promises a huge image cost that memory
+// at once even when the file ends after a few bytes.
+template <typename T> struct UninitializedAllocator {
+    using value_type = T;
+    UninitializedAllocator() = default;
+    template <typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t count) {
+        return std::allocator<T>{}.allocate(count);
+    }
+    void deallocate(T* pointer, std::size_t count) noexcept {
+        std::allocator<T>{}.deallocate(pointer, count);
+    }
+    // Value-less construction leaves the element as it is: no clearing.
+    template <typename U> void construct(U* pointer) noexcept {
+        ::new (static_cast<void*>(pointer)) U;
+    }
+    template <typename U, typename... Args> void construct(U* pointer, Args&&... args) {
+        ::new (static_cast<void*>(pointer)) U(std::forward<Args>(args)...);
+    }
+};
+template <typename T, typename U>
+bool operator==(const UninitializedAllocator<T>&, const UninitializedAllocator<U>&) noexcept {
+    return true;
+}
+template <typename T, typename U>
+bool operator!=(const UninitializedAllocator<T>&, const UninitializedAllocator<U>&) noexcept {
+    return false;
+}
+
+// A pixel buffer (see the top of this file). New elements are not cleared.
+using PixelBuffer = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
 // One colour table entry, in file byte order.
 struct PaletteEntry {
@@ -91,7 +129,7 @@ int write_palette(std::FILE* stream, const Palette& palette, int32_t entries) no
 // bottom-up with padding. `pixels` must hold biWidth x biHeight x bytes-per-pixel bytes.
 // A failed write anywhere, the rows included, gives -1.
 int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* palette,
-                 const std::vector<uint8_t>& pixels) noexcept;
+                 const PixelBuffer& pixels) noexcept;
 
 // Validates a header: returns the number of warnings printed (0..2) when it accepts it,
 // -1 when it refuses it. May store the computed data length into biSizeImage.
@@ -114,7 +152,7 @@ constexpr int bitmap_no_pixel_buffer = -3;
 // `palette` may be null (the palette is then skipped); `pixels` must not be (-3).
 // An empty vector is allocated here; the caller owns it whatever the result. A
 // non-empty vector is filled in place (grown first if it is too small).
-int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette,
-                std::vector<uint8_t>* pixels, int header_already_read) noexcept;
+int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette, PixelBuffer* pixels,
+                int header_already_read) noexcept;
 
 #endif

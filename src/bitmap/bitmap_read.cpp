@@ -56,7 +56,7 @@ bool image_sizes_in_range(const BitmapHeader& header, ImageSizes* sizes) {
 }
 
 // Grows `buffer` to at least `size` elements. False when memory runs out.
-template <typename T> bool reserve_buffer(std::vector<T>* buffer, size_t size) {
+template <typename Buffer> bool reserve_buffer(Buffer* buffer, size_t size) {
     if (buffer->size() >= size) {
         return true;
     }
@@ -199,7 +199,7 @@ int read_palette(std::FILE* stream, Palette* palette, int32_t entries) noexcept 
 }
 
 int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette,
-                std::vector<uint8_t>* pixels, int header_already_read) noexcept {
+                PixelBuffer* pixels, int header_already_read) noexcept {
     if (pixels == nullptr) {
         return bitmap_no_pixel_buffer;
     }
@@ -240,7 +240,7 @@ int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette,
         }
     }
 
-    std::vector<uint8_t> row;
+    PixelBuffer row; // each row is read whole before it is decoded
     if (!reserve_buffer(&row, sizes.row_size)) {
         std::puts(msg_memory);
         return bitmap_out_of_memory;

@@ -108,7 +108,7 @@ int write_palette(std::FILE* stream, const Palette& palette, int32_t entries) no
 }
 
 int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* palette,
-                 const std::vector<uint8_t>& pixels) noexcept {
+                 const PixelBuffer& pixels) noexcept {
     const uint32_t bit_count = header.biBitCount;
     if (!bitmap_bit_count_supported(bit_count)) {
         return -1;

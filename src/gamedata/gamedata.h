@@ -45,7 +45,7 @@ struct ShapeSet {
     uint32_t tiles_down = 0;
     uint32_t bit_count = 0;       // 1, 4, 8, 16, 24 or 32
     uint32_t bytes_per_pixel = 0; // (bit_count + 7) / 8
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
     Palette palette; // empty above 8 bits
 };
 

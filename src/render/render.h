@@ -16,7 +16,7 @@ struct MapImage {
     uint32_t height = 0;    // 64 x tile height
     uint32_t bit_count = 0; // the shape set's
     uint32_t data_size = 0; // bytes per pixel x width x height
-    std::vector<uint8_t> pixels;      // top-down, no line padding
+    PixelBuffer pixels;               // top-down, no line padding
     const Palette* palette = nullptr; // the shape set's; null above 8 bits
 };
 

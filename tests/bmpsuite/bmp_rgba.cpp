@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
     }
     BitmapHeader header;
     Palette palette;
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
     if (read_bitmap(in.get(), &header, &palette, &pixels, 0) != 0) {
         return 1;
     }

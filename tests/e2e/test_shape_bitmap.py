@@ -4,6 +4,12 @@ palette, and the messages for every file that is refused."""
 import os
 import shutil
 import struct
+import sys
+
+try:
+    import resource
+except ImportError:  # not on Windows
+    resource = None
 
 import kopc_data
 
@@ -134,6 +140,25 @@ class ShapeBitmap(kopc_data.ProgramTest):
         os.mkdir(self.path("tiles"))
         self.kopc("--shape", "tiles", "data", status=1, out=refused("tiles", "error: open 'tiles'"))
         self.assertEqual(self.bmp_files(), [])
+
+    def test_huge_promise_in_a_tiny_file(self):
+        if kopc_data.windows_program() or resource is None:
+            self.skipTest("peak memory of a program under an emulator says nothing")
+        # 70 bytes whose header promises 1 x 0x7FFFFFFF pixels: the sizes are in range,
+        # so the pixel buffer is allocated, but the refusal must cost neither the 2 GiB
+        # (nor the time to clear them) before the missing rows show.
+        header = b"BM" + struct.pack("<IHHI", 0, 0, 0, 62)
+        header += struct.pack("<IIIHHIIIIII", 40, 1, 0x7FFFFFFF, 1, 1, 0, 0, 0, 0, 0, 0)
+        with open(self.path("x.bmp"), "wb") as f:
+            f.write(header + bytes(16))
+        self.kopc("-s", "x.bmp", "data", status=1, out=refused(
+            "x.bmp", "warning: check_bitmap_header() - data length is 0 ... corrected: "
+            "0xFFFFFFFC", "warning: check_bitmap_header() - file length is 0",
+            "error: read_bitmap() - can't read bitmap data", "error: read 'x.bmp'"))
+        # The children's high-water mark (in KiB on Linux, bytes on macOS); a cleared
+        # buffer would put it past 2 GiB, sanitizer shadow memory stays far below 1 GiB.
+        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        self.assertLess(peak * (1 if sys.platform == "darwin" else 1024), 1 << 30)
 
 
 if __name__ == "__main__":

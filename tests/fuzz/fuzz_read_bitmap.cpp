@@ -46,7 +46,7 @@ uint8_t file_pixel_byte(const uint8_t* row, uint32_t x, uint32_t k, uint32_t bit
 // Checks what an accepted read left in the header, the palette and the pixels.
 void check_result(const uint8_t* data, size_t size, const BitmapHeader& header,
                   const Palette& palette, size_t palette_before, bool palette_wanted,
-                  const std::vector<uint8_t>& pixels, size_t pixels_before) {
+                  const PixelBuffer& pixels, size_t pixels_before) {
     const uint32_t bit_count = header.biBitCount;
     FUZZ_CHECK(bitmap_bit_count_supported(bit_count));
     FUZZ_CHECK(header.biSize == 40 && header.biPlanes == 1 && header.biCompression == 0);
@@ -95,7 +95,7 @@ void check_result(const uint8_t* data, size_t size, const BitmapHeader& header,
 
 // Writes the image that was read, with a created header, and reads the file back.
 void check_round_trip(const BitmapHeader& header, const Palette* palette,
-                      const std::vector<uint8_t>& pixels) {
+                      const PixelBuffer& pixels) {
     BitmapHeader created;
     FUZZ_CHECK(create_bitmap_header(&created, header.biWidth, header.biHeight, header.biBitCount) ==
                0);
@@ -108,7 +108,7 @@ void check_round_trip(const BitmapHeader& header, const Palette* palette,
 
     BitmapHeader again;
     Palette palette_again;
-    std::vector<uint8_t> pixels_again;
+    PixelBuffer pixels_again;
     FUZZ_CHECK(read_bitmap(file.get(), &again, &palette_again, &pixels_again, 0) == 0);
     FUZZ_CHECK(again.bfSize == created.bfSize && again.bfOffBits == created.bfOffBits &&
                again.biWidth == created.biWidth && again.biHeight == created.biHeight &&
@@ -137,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     BitmapHeader header;
     Palette palette;
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
     if (choice & 2) {
         palette.assign(amount % 300 + 1, filler_entry);
     }

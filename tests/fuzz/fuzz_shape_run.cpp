@@ -134,7 +134,7 @@ void check_round_trip(const MapImage& image) {
     FUZZ_CHECK(file != nullptr);
     BitmapHeader header;
     Palette palette;
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
     const int result = read_bitmap(file, &header, &palette, &pixels, 0);
     std::fclose(file);
     std::remove(name.c_str());

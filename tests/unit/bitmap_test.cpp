@@ -39,6 +39,10 @@ Bytes header_bytes(uint32_t file_size, uint32_t offset, uint32_t width, uint32_t
     return b;
 }
 
+Bytes bytes_of(const PixelBuffer& pixels) {
+    return Bytes(pixels.begin(), pixels.end());
+}
+
 Bytes contents(std::FILE* stream) {
     std::rewind(stream);
     Bytes out;
@@ -148,7 +152,8 @@ TEST(BitmapWriter, ExactBytes) {
         FilePtr file(std::tmpfile());
         ASSERT_TRUE(file);
         CaptureStdout();
-        EXPECT_EQ(write_bitmap(file.get(), h, c.palette, c.pixels), 0);
+        const PixelBuffer pixels(c.pixels.begin(), c.pixels.end());
+        EXPECT_EQ(write_bitmap(file.get(), h, c.palette, pixels), 0);
         EXPECT_EQ(GetCapturedStdout(), "");
         const uint32_t offset = 54 + static_cast<uint32_t>(c.palette_bytes.size());
         const uint32_t size = static_cast<uint32_t>(c.rows.size());
@@ -162,7 +167,7 @@ TEST(BitmapWriter, ExactBytes) {
 TEST(BitmapWriter, Failures) {
     BitmapHeader h;
     ASSERT_EQ(create_bitmap_header(&h, 2, 2, 8), 0);
-    const Bytes pixels(4, 7);
+    const PixelBuffer pixels(4, 7);
     // An unsupported bit count: nothing written, nothing printed.
     h.biBitCount = 2;
     FilePtr file(std::tmpfile());
@@ -193,7 +198,7 @@ TEST(BitmapReader, RoundTrip) {
         SCOPED_TRACE(bits);
         const uint32_t width = 7, height = 3;
         const uint32_t bpp = (bits + 7u) / 8;
-        Bytes pixels(width * height * bpp);
+        PixelBuffer pixels(width * height * bpp);
         for (size_t i = 0; i < pixels.size(); ++i) {
             pixels[i] = static_cast<uint8_t>((i * 37 + 11) % (bits == 4 ? 16 : 256));
         }
@@ -210,7 +215,7 @@ TEST(BitmapReader, RoundTrip) {
 
         BitmapHeader back;
         Palette palette_back;
-        Bytes pixels_back;
+        PixelBuffer pixels_back;
         CaptureStdout();
         EXPECT_EQ(read_bitmap(file.get(), &back, &palette_back, &pixels_back, 0), 0);
         EXPECT_EQ(GetCapturedStdout(), "");
@@ -245,9 +250,9 @@ TEST(BitmapReader, UnpacksRowsBottomUp) {
         ASSERT_TRUE(file);
         BitmapHeader h;
         Palette palette;
-        Bytes pixels;
+        PixelBuffer pixels;
         EXPECT_EQ(read_bitmap(file.get(), &h, &palette, &pixels, 0), 0);
-        EXPECT_EQ(pixels, c.pixels);
+        EXPECT_EQ(bytes_of(pixels), c.pixels);
     }
 }
 
@@ -340,13 +345,13 @@ TEST(BitmapReader, HeaderChecks) {
         ASSERT_TRUE(file);
         BitmapHeader h;
         Palette palette;
-        Bytes pixels;
+        PixelBuffer pixels;
         CaptureStdout();
         EXPECT_EQ(read_bitmap(file.get(), &h, &palette, &pixels, 0), c.result);
         EXPECT_EQ(GetCapturedStdout(), c.out);
         if (c.result == 0) {
             EXPECT_EQ(h.biSizeImage, 8u);
-            EXPECT_EQ(pixels, (Bytes{5, 6, 7, 8, 1, 2, 3, 4}));
+            EXPECT_EQ(bytes_of(pixels), (Bytes{5, 6, 7, 8, 1, 2, 3, 4}));
         }
         if (c.cut > 54) { // buffers allocated before the failure stay with the caller
             EXPECT_EQ(pixels.size(), 8u);
@@ -370,16 +375,16 @@ TEST(BitmapReader, OutArguments) {
     FilePtr file = temp_with(valid_8bit());
     ASSERT_TRUE(file);
     BitmapHeader h;
-    Bytes pixels;
+    PixelBuffer pixels;
     CaptureStdout();
     EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, nullptr, 0), -3);
     EXPECT_EQ(GetCapturedStdout(), "");
     // No palette wanted: its 1024 bytes are skipped.
     EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 0), 0);
-    EXPECT_EQ(pixels, (Bytes{5, 6, 7, 8, 1, 2, 3, 4}));
+    EXPECT_EQ(bytes_of(pixels), (Bytes{5, 6, 7, 8, 1, 2, 3, 4}));
     // A header read by the caller is not read again.
     std::rewind(file.get());
-    Bytes again;
+    PixelBuffer again;
     ASSERT_EQ(read_bitmap_header(file.get(), &h), 0);
     EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &again, 1), 0);
     EXPECT_EQ(again, pixels);

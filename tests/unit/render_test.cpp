@@ -57,7 +57,7 @@ std::pair<std::vector<uint8_t>, std::string> render(int row, const std::vector<S
     render_map(&image, shapes, map_catalogue[row], block, f.time_doors, f.no_npcs, f.no_mon_files,
                f.ignore_diff);
     std::string out = GetCapturedStdout();
-    return {image.pixels, out};
+    return {std::vector<uint8_t>(image.pixels.begin(), image.pixels.end()), out};
 }
 
 // At (12, 3) the map tile is 0x9F (shape 0x27, low bits 3).
