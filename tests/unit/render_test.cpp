@@ -65,7 +65,7 @@ constexpr int cx = 12, cy = 3, map_tile = 0x9F;
 const Slot agree{5, cx, cy, map_tile, 0x22}; // ground: shape 0x08
 const Slot differ{5, cx, cy, 0x41, 0xFE};    // shape 0x10, ground 0x3F
 const Slot differ9{9, cx, cy, 0x80, 0x05};   // shape 0x20, ground 0x01
-const Slot agree20{20, cx, cy, map_tile, 0x22};
+const Slot agree31{31, cx, cy, map_tile, 0x22};
 const Slot empty{5, cx, cy, 0, 0x22};
 
 std::string line(const char* map, int slot, const char* rest, const char* title) {
@@ -98,11 +98,16 @@ TEST(RenderMap, SlotScan) {
         {19, {differ}, {0, 0, 0, 0}, 0x27, line("MAPG41", 5, "10:1/3F:2", "Halvar Hamlet")},
         {19, {differ}, {0, 1, 0, 1}, 0x3F, line("MAPG41", 5, "10:1/3F:2", "Halvar Hamlet")},
         {19,
-         {differ, differ9, agree20},
+         {differ, differ9, agree31},
          {0, 1, 0, 0},
          0x08,
          line("MAPG41", 5, "10:1/3F:2", "Halvar Hamlet") +
              line("MAPG41", 9, "20:0/01:1", "Halvar Hamlet")},
+        {19,
+         {differ, differ9},
+         {0, 0, 0, 1},
+         0x10,
+         line("MAPG41", 5, "10:1/3F:2", "Halvar Hamlet")},
         {19, {differ}, {0, 0, 1, 0}, 0x27, ""},
         // No time doors on row 1, however the flag is set.
         {1, {agree}, {1, 1, 0, 0}, 0x08, ""},
@@ -122,13 +127,16 @@ TEST(RenderMap, SlotScan) {
     }
 }
 
-TEST(RenderMap, TimeDoorsOverNpcs) {
-    // Row 0's doors: (29, 56), (31, 56), (33, 56), (35, 56); a slot stands on the first.
-    const std::vector<Slot> slots = {{0, 29, 56, 0x41, 0x30}};
+TEST(RenderMap, TimeDoorsOverNpcsAndLinesInCellOrder) {
+    // Row 0's doors: (29, 56), (31, 56), (33, 56), (35, 56); slot 9 stands on the first,
+    // slot 0 in the last cell, so the lines come in cell order, not slot order.
+    const std::vector<Slot> slots = {{0, 63, 63, 0x41, 0x30}, {9, 29, 56, 0x41, 0x30}};
     for (int doors : {0, 1}) {
         const auto result = render(0, slots, {doors, 0, 0, 0});
-        EXPECT_EQ(result.second, "MAPX00[ 0] (29,56) 0F:0 -> 10:1/0C:0 Elderdays\n");
+        EXPECT_EQ(result.second, "MAPX00[ 9] (29,56) 0F:0 -> 10:1/0C:0 Elderdays\n"
+                                 "MAPX00[ 0] (63,63) 3C:3 -> 10:1/0C:0 Elderdays\n");
         EXPECT_EQ(result.first[56 * 64 + 29], doors ? 48 : 0x10);
+        EXPECT_EQ(result.first[63 * 64 + 63], 0x10);
         for (int x : {31, 33, 35}) {
             EXPECT_EQ(result.first[56 * 64 + x], doors ? 48 : map_shape(x, 56)) << x;
         }
