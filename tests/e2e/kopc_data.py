@@ -184,20 +184,6 @@ def bmp_bytes(width, height, bits, pixels, palette=b""):
     return bmp_header(width, height, bits, len(palette), len(body)) + palette + body
 
 
-def parse_bmp(data):
-    """(header dict, palette bytes, top-down list of row byte strings without padding)."""
-    names = ["bfSize", "bfReserved1", "bfReserved2", "bfOffBits", "biSize", "biWidth",
-             "biHeight", "biPlanes", "biBitCount", "biCompression", "biSizeImage",
-             "biXPelsPerMeter", "biYPelsPerMeter", "biClrUsed", "biClrImportant"]
-    assert data[:2] == b"BM"
-    h = dict(zip(names, struct.unpack("<IHHIIIIHHIIIIII", data[2:54])))
-    off = h["bfOffBits"]
-    palette = data[54:off]
-    rs = row_size(h["biWidth"], h["biBitCount"])
-    rows = [data[off + i * rs: off + (i + 1) * rs] for i in range(h["biHeight"])]
-    return h, palette, rows[::-1]
-
-
 def test_map(row):
     """4096 tile bytes that differ from row to row and use the low two bits too."""
     return bytes(((row * 5 + c + 2 * r) % 64) * 4 + (c + r) % 4

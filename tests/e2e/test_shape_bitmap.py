@@ -14,9 +14,7 @@ except ImportError:  # not on Windows
 import kopc_data
 
 CAT = kopc_data.CATALOGUE
-FIELDS = {"bfSize": (2, "<I"), "bfOffBits": (10, "<I"), "biSize": (14, "<I"),
-          "biWidth": (18, "<I"), "biHeight": (22, "<I"), "biPlanes": (26, "<H"),
-          "biBitCount": (28, "<H"), "biCompression": (30, "<I"), "biSizeImage": (34, "<I")}
+FIELDS = {"bfSize": (2, "<I"), "biBitCount": (28, "<H"), "biSizeImage": (34, "<I")}
 
 
 def patch(data, **fields):
@@ -78,8 +76,6 @@ class ShapeBitmap(kopc_data.ProgramTest):
             (16, 32, 12, dict(biSizeImage=0, bfSize=0),
              "warning: check_bitmap_header() - data length is 0 ... corrected: 0x300\n"
              "warning: check_bitmap_header() - file length is 0\n"),
-            (16, 32, 12, dict(bfSize=0x337),
-             "warning: check_bitmap_header() - file length 0x337 > 0x336\n"),
             (24, 512, 128, {}, ""),
             (32, 64, 8, {}, ""),
         ]
@@ -100,37 +96,22 @@ class ShapeBitmap(kopc_data.ProgramTest):
                 shutil.rmtree(case)
 
     def test_refused_files(self):
+        # The reader's own messages are pinned by the unit tests and the corpus; here the
+        # lines that follow them, from the shape loader and the driver.
         b8 = shape_bitmap(8, 256, 64)[0]
-        small = [kopc_data.bmp_bytes(w, h, 8, [0] * (w * h), bytes(1024))
-                 for w, h in [(15, 4), (16, 3), (8, 64), (260, 64)]]
-        too_small = ["error: shape bitmap is too small"]
-        header = "error: check_bitmap_header() - "
-        corrected = "warning: check_bitmap_header() - data length is 0 ... corrected: "
+        too_small = "error: shape bitmap is too small"
         cases = [
             (None, refused("x.bmp", "error: open 'x.bmp'")),
             (b"not a bitmap at all", bad_header("x.bmp")),
-            (b8[:53], bad_header("x.bmp")),
-            (small[0], refused("x.bmp", *too_small)),
-            (small[1], refused("x.bmp", *too_small)),
-            (small[2], refused("x.bmp", *too_small)),
-            (small[3], refused("x.bmp", "error: illegal shape bitmap size")),
-            (patch(b8, biSize=124), bad_header(
-                "x.bmp", header + "not supported header type - support only Windows V3")),
-            (patch(b8, biPlanes=2), bad_header("x.bmp")),
-            (patch(b8, biBitCount=2), bad_header("x.bmp", header + "unknown bit count")),
-            (patch(b8, bfOffBits=118), bad_header("x.bmp", header + "offset size 0x76 != 0x436")),
-            (patch(b8, bfSize=0x4435), bad_header("x.bmp", header + "file length 0x4435 < 0x4436")),
-            (patch(b8, biWidth=0, biSizeImage=0, bfSize=0x436),
-             bad_header("x.bmp", corrected + "0x0", header + "image size out of range")),
-            (patch(b8, biHeight=-64, biSizeImage=0, bfSize=0),
-             bad_header("x.bmp", corrected + "0xFFFFC000",
-                        "warning: check_bitmap_header() - file length is 0",
-                        header + "image size out of range")),
+            (patch(b8, biBitCount=2),
+             bad_header("x.bmp", "error: check_bitmap_header() - unknown bit count")),
             (b8[:54 + 100], refused("x.bmp", "error: read_bitmap() - can't read palette",
                                     "error: read 'x.bmp'")),
             (b8[:-1], refused("x.bmp", "error: read_bitmap() - can't read bitmap data",
                               "error: read 'x.bmp'")),
-        ]
+        ] + [(kopc_data.bmp_bytes(w, h, 8, [0] * (w * h), bytes(1024)), refused("x.bmp", line))
+             for w, h, line in [(15, 4, too_small), (16, 3, too_small),
+                                (260, 64, "error: illegal shape bitmap size")]]
         for i, (content, out) in enumerate(cases):
             with self.subTest(case=i, out=out):
                 if content is not None:

@@ -233,29 +233,6 @@ TEST(BitmapReader, RoundTrip) {
     }
 }
 
-TEST(BitmapReader, UnpacksRowsBottomUp) {
-    // 1 bit, width 10: 0x81 0x80 gives 1 0 0 0 0 0 0 1 1 0.
-    Bytes one = header_bytes(62 + 4, 62, 10, 1, 1, 4);
-    one.insert(one.end(), {0, 0, 0, 0, 255, 255, 255, 0, 0x81, 0x80, 0, 0});
-    // 4 bits, width 3, two rows: the file's first row is the buffer's last.
-    Bytes four = header_bytes(118 + 8, 118, 3, 2, 4, 8);
-    four.resize(118, 0);
-    four.insert(four.end(), {0x45, 0x60, 0, 0, 0x12, 0x30, 0, 0});
-    const struct {
-        Bytes file;
-        Bytes pixels;
-    } cases[] = {{one, {1, 0, 0, 0, 0, 0, 0, 1, 1, 0}}, {four, {1, 2, 3, 4, 5, 6}}};
-    for (const auto& c : cases) {
-        FilePtr file = temp_with(c.file);
-        ASSERT_TRUE(file);
-        BitmapHeader h;
-        Palette palette;
-        PixelBuffer pixels;
-        EXPECT_EQ(read_bitmap(file.get(), &h, &palette, &pixels, 0), 0);
-        EXPECT_EQ(bytes_of(pixels), c.pixels);
-    }
-}
-
 // A valid 8-bit file of 4 x 2 pixels: 1078 + 8 = 0x43E bytes.
 Bytes valid_8bit() {
     Bytes b = header_bytes(0x43E, 0x436, 4, 2, 8, 8);
@@ -300,10 +277,6 @@ TEST(BitmapReader, HeaderChecks) {
         {{{image, 0}, {size, 0}}, 0, corrected + "0x8\n" + length_0, 0},
         {{{size, 0x43F}}, 0, "warning: check_bitmap_header() - file length 0x43F > 0x43E\n", 0},
         {{{size, 0x43D}}, 0, check + "file length 0x43D < 0x43E\n" + cant_read, -1},
-        {{{hsize, 108}},
-         0,
-         check + "not supported header type - support only Windows V3\n" + cant_read,
-         -1},
         {{{hsize, 124}},
          0,
          check + "not supported header type - support only Windows V3\n" + cant_read,
