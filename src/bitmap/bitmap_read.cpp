@@ -107,7 +107,8 @@ int check_bitmap_header(BitmapHeader* header) noexcept {
     const uint32_t expected_offset =
         bitmap_header_size + 4 * static_cast<uint32_t>(bitmap_palette_entries(header->biBitCount));
     const uint32_t data_length =
-        header->biHeight * static_cast<uint32_t>(bitmap_row_size(header->biWidth, header->biBitCount));
+        header->biHeight *
+        static_cast<uint32_t>(bitmap_row_size(header->biWidth, header->biBitCount));
     const uint32_t expected_file_length = data_length + expected_offset;
 
     if (header->bfOffBits != expected_offset) {
@@ -198,8 +199,8 @@ int read_palette(std::FILE* stream, Palette* palette, int32_t entries) noexcept 
     return 0;
 }
 
-int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette,
-                PixelBuffer* pixels, int header_already_read) noexcept {
+int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette, PixelBuffer* pixels,
+                int header_already_read) noexcept {
     if (pixels == nullptr) {
         return bitmap_no_pixel_buffer;
     }

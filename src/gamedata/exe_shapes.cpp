@@ -41,7 +41,8 @@ void decode_cga_shapes(uint8_t* sheet, const uint8_t* block) noexcept {
         for (int j = 0; j < sheet_tiles_across; ++j) {
             in += 2; // the record's two leading bytes do not reach the sheet
             for (int y = 0; y < exe_tile_size; ++y) {
-                uint8_t* out = sheet + (exe_tile_size * i + y) * exe_sheet_width + exe_tile_size * j;
+                uint8_t* out =
+                    sheet + (exe_tile_size * i + y) * exe_sheet_width + exe_tile_size * j;
                 for (int k = 0; k < 4; ++k) {
                     const uint8_t b = *in++;
                     *out++ = cga_colour_map[b >> 6];
@@ -59,7 +60,8 @@ void decode_ega_shapes(uint8_t* sheet, const uint8_t* block) noexcept {
     for (int i = 0; i < sheet_tiles_down; ++i) {
         for (int j = 0; j < sheet_tiles_across; ++j) {
             for (int y = 0; y < exe_tile_size; ++y) {
-                uint8_t* out = sheet + (exe_tile_size * i + y) * exe_sheet_width + exe_tile_size * j;
+                uint8_t* out =
+                    sheet + (exe_tile_size * i + y) * exe_sheet_width + exe_tile_size * j;
                 for (int k = 0; k < 8; ++k) {
                     const uint8_t b = *in++;
                     *out++ = static_cast<uint8_t>(b >> 4);

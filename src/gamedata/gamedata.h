@@ -21,8 +21,8 @@ constexpr int shape_count = sheet_tiles_across * sheet_tiles_down;
 
 // The first 256 bytes of an NPC/monster file: eight arrays of one byte per slot.
 struct NpcRecord {
-    uint8_t x[npc_slots];      // tile column of the occupant
-    uint8_t y[npc_slots];      // tile row of the occupant
+    uint8_t x[npc_slots]; // tile column of the occupant
+    uint8_t y[npc_slots]; // tile row of the occupant
     uint8_t carried1[npc_slots];
     uint8_t shown[npc_slots];  // tile byte the occupant shows; 0: slot unused
     uint8_t ground[npc_slots]; // tile byte under the occupant
@@ -69,12 +69,12 @@ constexpr char cga_executable[] = "KOGAME.EXE";
 constexpr char ega_executable[] = "KOEGA.EXE";
 constexpr long cga_block_offset = 0x7C40;
 constexpr long ega_block_offset = 0xA710;
-constexpr size_t cga_record_size = 66; // 2 leading bytes, then 16 rows of 4 bytes
+constexpr size_t cga_record_size = 66;  // 2 leading bytes, then 16 rows of 4 bytes
 constexpr size_t ega_record_size = 128; // 16 rows of 8 bytes
 constexpr size_t cga_block_size = shape_count * cga_record_size; // 4224
 constexpr size_t ega_block_size = shape_count * ega_record_size; // 8192
 constexpr int exe_tile_size = 16;
-constexpr size_t exe_sheet_width = sheet_tiles_across * exe_tile_size; // 256
+constexpr size_t exe_sheet_width = sheet_tiles_across * exe_tile_size;                // 256
 constexpr size_t exe_sheet_size = exe_sheet_width * sheet_tiles_down * exe_tile_size; // 16384
 constexpr int exe_palette_entries = 16;
 

@@ -54,8 +54,7 @@ int load_map_data(const char* data_path, const MapEntry catalogue[map_count],
             return -1;
         }
         if (read_data_file(data_path, catalogue[i].mon_file,
-                           reinterpret_cast<uint8_t*>(&blocks[i].npc),
-                           sizeof blocks[i].npc) != 0) {
+                           reinterpret_cast<uint8_t*>(&blocks[i].npc), sizeof blocks[i].npc) != 0) {
             std::printf(fmt_read_npc, catalogue[i].mon_file);
             return -1;
         }

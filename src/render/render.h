@@ -12,10 +12,10 @@
 
 // The render target, reused for every map: 64 x 64 tiles in the shape set's encoding.
 struct MapImage {
-    uint32_t width = 0;     // 64 x tile width
-    uint32_t height = 0;    // 64 x tile height
-    uint32_t bit_count = 0; // the shape set's
-    uint32_t data_size = 0; // bytes per pixel x width x height
+    uint32_t width = 0;               // 64 x tile width
+    uint32_t height = 0;              // 64 x tile height
+    uint32_t bit_count = 0;           // the shape set's
+    uint32_t data_size = 0;           // bytes per pixel x width x height
     PixelBuffer pixels;               // top-down, no line padding
     const Palette* palette = nullptr; // the shape set's; null above 8 bits
 };
