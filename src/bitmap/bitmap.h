@@ -89,9 +89,24 @@ constexpr uint32_t bitmap_file_header_size = 14;
 constexpr uint32_t bitmap_info_header_size = 40; // the only header version accepted
 constexpr uint32_t bitmap_header_size = bitmap_file_header_size + bitmap_info_header_size;
 constexpr int32_t bitmap_max_palette_entries = 256;
-// Largest width, height, row size or pixel buffer the reader accepts: every size it
-// derives must fit a signed 32-bit number, so no product can wrap.
-constexpr uint64_t bitmap_max_size = 0x7FFFFFFF;
+// Largest width, height, row or pixel buffer in bytes: every size the module derives must
+// fit a signed 32-bit number, so that no product of them can wrap.
+constexpr uint32_t bitmap_max_size = 0x7FFFFFFF;
+
+// Grows `buffer` to at least `count` elements, new ones copies of `value` if one is given
+// (left uncleared in a PixelBuffer otherwise); a larger buffer stays as it is. False
+// instead of an exception when memory runs out.
+template <typename Buffer, typename... Value>
+bool grow_buffer(Buffer* buffer, std::size_t count, const Value&... value) noexcept {
+    try {
+        if (buffer->size() < count) {
+            buffer->resize(count, value...);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
 
 // Little-endian byte cursors; values are assembled byte by byte on every host.
 uint8_t* put_le32(uint8_t* cursor, uint32_t value) noexcept;
@@ -113,6 +128,20 @@ int32_t bitmap_palette_entries(uint32_t bit_count) noexcept;
 // Bytes of one file row, padded to a multiple of 4; -1 for an unsupported bit count.
 // Computed in unsigned 32-bit arithmetic, like every size in the header.
 int32_t bitmap_row_size(uint32_t width, uint32_t bit_count) noexcept;
+
+// Where an image's bytes go, in memory and in the file.
+struct BitmapGeometry {
+    uint32_t line_size;  // one row of the pixel buffer: width x bytes per pixel
+    uint32_t row_bytes;  // the pixels of one file row (packed for 1 and 4 bits)
+    uint32_t row_size;   // a file row with its padding
+    uint32_t image_size; // the whole pixel buffer: line_size x height
+};
+
+// The geometry of a width x height image. -1 for an unsupported bit count, or when the
+// height, a row or the pixel buffer would be larger than bitmap_max_size; sizes are
+// checked by division before they are multiplied, so nothing wraps.
+int bitmap_geometry(uint32_t width, uint32_t height, uint32_t bit_count,
+                    BitmapGeometry* geometry) noexcept;
 
 // Fills `header` for an image of width x height pixels. -1 for an unsupported bit count
 // (the size fields are then left as they were).

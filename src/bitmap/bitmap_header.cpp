@@ -1,5 +1,5 @@
 // Header construction, serialisation and row geometry shared by the writer and the reader.
-#include "bitmap.h"
+#include "bitmap/bitmap.h"
 
 uint8_t* put_le32(uint8_t* cursor, uint32_t value) noexcept {
     cursor[0] = static_cast<uint8_t>(value);
@@ -57,26 +57,47 @@ int32_t bitmap_palette_entries(uint32_t bit_count) noexcept {
     }
 }
 
-int32_t bitmap_row_size(uint32_t width, uint32_t bit_count) noexcept {
-    uint32_t bytes = 0;
+// Bytes the pixels of one file row take before padding, in wrapping 32-bit arithmetic.
+static uint32_t packed_row_bytes(uint32_t width, uint32_t bit_count) {
     switch (bit_count) {
     case 1:
-        bytes = (width + 7) / 8;
-        break;
+        return (width + 7) / 8;
     case 4:
-        bytes = (width + 1) / 2;
-        break;
-    case 8:
-    case 16:
-    case 24:
-        bytes = (bit_count / 8) * width;
-        break;
-    case 32:
-        return static_cast<int32_t>(width * 4);
+        return (width + 1) / 2;
     default:
+        return (bit_count / 8) * width;
+    }
+}
+
+int32_t bitmap_row_size(uint32_t width, uint32_t bit_count) noexcept {
+    if (!bitmap_bit_count_supported(bit_count)) {
         return -1;
     }
-    return static_cast<int32_t>((bytes + 3) & ~3u);
+    return static_cast<int32_t>((packed_row_bytes(width, bit_count) + 3) & ~3u);
+}
+
+int bitmap_geometry(uint32_t width, uint32_t height, uint32_t bit_count,
+                    BitmapGeometry* geometry) noexcept {
+    if (!bitmap_bit_count_supported(bit_count)) {
+        return -1;
+    }
+    const uint32_t bytes_per_pixel = bitmap_bytes_per_pixel(bit_count);
+    if (height > bitmap_max_size || width > bitmap_max_size / bytes_per_pixel) {
+        return -1;
+    }
+    const uint32_t line_size = width * bytes_per_pixel;
+    // The row's pixel bytes never exceed line_size, so they cannot wrap here; the padding
+    // may add up to 3 bytes.
+    const uint32_t row_bytes = packed_row_bytes(width, bit_count);
+    if ((line_size != 0 && height > bitmap_max_size / line_size) ||
+        row_bytes > bitmap_max_size - 3) {
+        return -1;
+    }
+    geometry->line_size = line_size;
+    geometry->row_bytes = row_bytes;
+    geometry->row_size = (row_bytes + 3) & ~3u;
+    geometry->image_size = line_size * height;
+    return 0;
 }
 
 int create_bitmap_header(BitmapHeader* header, uint32_t width, uint32_t height,
@@ -97,10 +118,9 @@ int create_bitmap_header(BitmapHeader* header, uint32_t width, uint32_t height,
     if (!bitmap_bit_count_supported(bit_count)) {
         return -1;
     }
-    const int32_t row_size = bitmap_row_size(width, bit_count);
     header->bfOffBits =
         bitmap_header_size + 4 * static_cast<uint32_t>(bitmap_palette_entries(bit_count));
-    header->biSizeImage = static_cast<uint32_t>(row_size) * height;
+    header->biSizeImage = static_cast<uint32_t>(bitmap_row_size(width, bit_count)) * height;
     header->bfSize = header->biSizeImage + header->bfOffBits;
     return 0;
 }

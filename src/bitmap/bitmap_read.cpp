@@ -5,71 +5,23 @@
 //
 // Every size is validated before anything is allocated: no header, however crafted, makes
 // the reader allocate a wrapped size or write outside a buffer.
-#include "bitmap.h"
+#include "bitmap/bitmap.h"
+#include "bitmap/messages.h"
 
 #include <cstring>
-#include <new>
-
-static const char msg_header_type[] =
-    "error: check_bitmap_header() - not supported header type - support only Windows V3";
-static const char msg_compression[] = "error: check_bitmap_header() - not support compression";
-static const char msg_bit_count[] = "error: check_bitmap_header() - unknown bit count";
-static const char fmt_offset[] = "error: check_bitmap_header() - offset size 0x%X != 0x%X\n";
-static const char fmt_data_length_0[] =
-    "warning: check_bitmap_header() - data length is 0 ... corrected: 0x%X\n";
-static const char fmt_data_length[] = "error: check_bitmap_header() - data length 0x%X != 0x%X\n";
-static const char msg_file_length_0[] = "warning: check_bitmap_header() - file length is 0";
-static const char fmt_file_longer[] = "warning: check_bitmap_header() - file length 0x%X > 0x%X\n";
-static const char fmt_file_shorter[] = "error: check_bitmap_header() - file length 0x%X < 0x%X\n";
-static const char msg_out_of_range[] = "error: check_bitmap_header() - image size out of range";
-static const char msg_cant_read_header[] = "error: read_bitmap() - can't read bitmap header";
-static const char msg_cant_read_palette[] = "error: read_bitmap() - can't read palette";
-static const char msg_cant_read_data[] = "error: read_bitmap() - can't read bitmap data";
-static const char msg_memory[] = "error: memory exhaust!";
 
 namespace {
 
-// Sizes of an image that passed the range check; each fits a signed 32-bit number.
-struct ImageSizes {
-    uint32_t row_size;    // one file row with its padding
-    uint32_t buffer_size; // the whole pixel buffer
-};
-
-// Computes the row and buffer sizes in 64 bits, so nothing wraps, and accepts them only
-// when the dimensions are non-zero and every size fits bitmap_max_size.
-bool image_sizes_in_range(const BitmapHeader& header, ImageSizes* sizes) {
-    const uint64_t width = header.biWidth;
-    const uint64_t height = header.biHeight;
-    const uint32_t bit_count = header.biBitCount;
-    if (!bitmap_bit_count_supported(bit_count) || width == 0 || height == 0 ||
-        width > bitmap_max_size || height > bitmap_max_size) {
-        return false;
-    }
-    const uint64_t row_size = ((width * bit_count + 7) / 8 + 3) & ~uint64_t{3};
-    const uint64_t buffer_size = width * height * bitmap_bytes_per_pixel(bit_count);
-    if (row_size > bitmap_max_size || buffer_size > bitmap_max_size) {
-        return false;
-    }
-    sizes->row_size = static_cast<uint32_t>(row_size);
-    sizes->buffer_size = static_cast<uint32_t>(buffer_size);
-    return true;
+// The image's geometry when its header describes a real image within the size limit:
+// width and height not 0 and no size above bitmap_max_size. False otherwise.
+bool image_in_range(const BitmapHeader& header, BitmapGeometry* geometry) {
+    return header.biWidth != 0 && header.biHeight != 0 &&
+           bitmap_geometry(header.biWidth, header.biHeight, header.biBitCount, geometry) == 0;
 }
 
-// Grows `buffer` to at least `size` elements. False when memory runs out.
-template <typename Buffer> bool reserve_buffer(Buffer* buffer, size_t size) {
-    if (buffer->size() >= size) {
-        return true;
-    }
-    try {
-        buffer->resize(size);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
-// Unpacks one file row into one buffer row of `width` pixels.
-void decode_row(const uint8_t* in, uint8_t* out, uint32_t width, uint32_t bit_count) {
+// Unpacks one file row into one buffer row of `width` pixels (`line_size` bytes).
+void decode_row(const uint8_t* in, uint8_t* out, uint32_t width, uint32_t bit_count,
+                uint32_t line_size) {
     if (bit_count == 1) {
         for (uint32_t x = 0; x < width; ++x) {
             out[x] = (in[x / 8] & (0x80u >> (x % 8))) != 0 ? 1 : 0;
@@ -80,7 +32,7 @@ void decode_row(const uint8_t* in, uint8_t* out, uint32_t width, uint32_t bit_co
                                   : static_cast<uint8_t>(in[x / 2] & 0x0F);
         }
     } else {
-        std::memcpy(out, in, static_cast<size_t>(width) * (bit_count / 8));
+        std::memcpy(out, in, line_size);
     }
 }
 
@@ -88,18 +40,18 @@ void decode_row(const uint8_t* in, uint8_t* out, uint32_t width, uint32_t bit_co
 
 int check_bitmap_header(BitmapHeader* header) noexcept {
     if (header->biSize != bitmap_info_header_size) {
-        std::puts(msg_header_type);
+        std::puts(bitmap_text::header_type);
         return -1;
     }
     if (header->biPlanes != 1) {
         return -1;
     }
     if (header->biCompression != 0) {
-        std::puts(msg_compression);
+        std::puts(bitmap_text::compression);
         return -1;
     }
     if (!bitmap_bit_count_supported(header->biBitCount)) {
-        std::puts(msg_bit_count);
+        std::puts(bitmap_text::bit_count);
         return -1;
     }
 
@@ -112,39 +64,39 @@ int check_bitmap_header(BitmapHeader* header) noexcept {
     const uint32_t expected_file_length = data_length + expected_offset;
 
     if (header->bfOffBits != expected_offset) {
-        std::printf(fmt_offset, static_cast<unsigned>(header->bfOffBits),
+        std::printf(bitmap_text::offset_fmt, static_cast<unsigned>(header->bfOffBits),
                     static_cast<unsigned>(expected_offset));
         return -1;
     }
     int warnings = 0;
     if (header->biSizeImage == 0) {
         header->biSizeImage = data_length;
-        std::printf(fmt_data_length_0, static_cast<unsigned>(data_length));
+        std::printf(bitmap_text::data_length_0_fmt, static_cast<unsigned>(data_length));
         ++warnings;
     }
     if (header->biSizeImage != data_length) {
-        std::printf(fmt_data_length, static_cast<unsigned>(header->biSizeImage),
+        std::printf(bitmap_text::data_length_fmt, static_cast<unsigned>(header->biSizeImage),
                     static_cast<unsigned>(data_length));
         return -1;
     }
     if (header->bfSize == 0) {
-        std::puts(msg_file_length_0);
+        std::puts(bitmap_text::file_length_0);
         ++warnings;
     } else if (header->bfSize > expected_file_length) {
-        std::printf(fmt_file_longer, static_cast<unsigned>(header->bfSize),
+        std::printf(bitmap_text::file_longer_fmt, static_cast<unsigned>(header->bfSize),
                     static_cast<unsigned>(expected_file_length));
         ++warnings;
     } else if (header->bfSize < expected_file_length) {
-        std::printf(fmt_file_shorter, static_cast<unsigned>(header->bfSize),
+        std::printf(bitmap_text::file_shorter_fmt, static_cast<unsigned>(header->bfSize),
                     static_cast<unsigned>(expected_file_length));
         return -1;
     }
 
     // The checks above work in wrapping 32-bit arithmetic and let some impossible sizes
     // through (a top-down height, or lengths that wrapped to agree); refuse those here.
-    ImageSizes sizes;
-    if (!image_sizes_in_range(*header, &sizes)) {
-        std::puts(msg_out_of_range);
+    BitmapGeometry geometry;
+    if (!image_in_range(*header, &geometry)) {
+        std::puts(bitmap_text::out_of_range);
         return -1;
     }
     return warnings;
@@ -204,22 +156,22 @@ int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette, Pixel
     if (pixels == nullptr) {
         return bitmap_no_pixel_buffer;
     }
-    ImageSizes sizes;
     if (header_already_read == 0) {
         if (read_bitmap_header(stream, header) < 0) {
-            std::puts(msg_cant_read_header);
+            std::puts(bitmap_text::cant_read_header);
             return -1;
         }
     }
     // A header handed in by the caller has not been through our range check; one read
     // here has, and passes again.
-    if (!image_sizes_in_range(*header, &sizes)) {
-        std::puts(msg_cant_read_header);
+    BitmapGeometry geometry;
+    if (!image_in_range(*header, &geometry)) {
+        std::puts(bitmap_text::cant_read_header);
         return -1;
     }
 
-    if (!reserve_buffer(pixels, sizes.buffer_size)) {
-        std::puts(msg_memory);
+    if (!grow_buffer(pixels, geometry.image_size)) {
+        std::puts(bitmap_text::memory);
         return bitmap_out_of_memory;
     }
 
@@ -230,30 +182,29 @@ int read_bitmap(std::FILE* stream, BitmapHeader* header, Palette* palette, Pixel
             // Skipped, not checked: a failed move shows up as a failed row read.
             std::fseek(stream, 4L * entries, SEEK_CUR);
         } else {
-            if (!reserve_buffer(palette, static_cast<size_t>(entries))) {
-                std::puts(msg_memory);
+            if (!grow_buffer(palette, static_cast<size_t>(entries))) {
+                std::puts(bitmap_text::memory);
                 return bitmap_out_of_memory;
             }
             if (read_palette(stream, palette, entries) != 0) {
-                std::puts(msg_cant_read_palette);
+                std::puts(bitmap_text::cant_read_palette);
                 return -1;
             }
         }
     }
 
     PixelBuffer row; // each row is read whole before it is decoded
-    if (!reserve_buffer(&row, sizes.row_size)) {
-        std::puts(msg_memory);
+    if (!grow_buffer(&row, geometry.row_size)) {
+        std::puts(bitmap_text::memory);
         return bitmap_out_of_memory;
     }
-    const uint32_t width = header->biWidth;
-    const size_t line_size = static_cast<size_t>(width) * bitmap_bytes_per_pixel(bit_count);
     for (uint32_t r = header->biHeight; r-- > 0;) {
-        if (std::fread(row.data(), sizes.row_size, 1, stream) != 1) {
-            std::puts(msg_cant_read_data);
+        if (std::fread(row.data(), geometry.row_size, 1, stream) != 1) {
+            std::puts(bitmap_text::cant_read_data);
             return -1;
         }
-        decode_row(row.data(), pixels->data() + line_size * r, width, bit_count);
+        decode_row(row.data(), pixels->data() + size_t{geometry.line_size} * r, header->biWidth,
+                   bit_count, geometry.line_size);
     }
     return 0;
 }

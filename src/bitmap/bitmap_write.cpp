@@ -1,10 +1,8 @@
 // BMP writer: turns a top-down, unpadded pixel buffer into the file's bottom-up, packed
 // and padded rows. It allocates nothing: packed bytes and padding go through one fixed
 // local block of the palette's size, handed to the stream whenever it fills.
-#include "bitmap.h"
-
-static const char msg_cant_write_header[] = "error: write_bitmap() - can't write bitmap header";
-static const char msg_cant_write_palette[] = "error: write_bitmap() - can't write palette";
+#include "bitmap/bitmap.h"
+#include "bitmap/messages.h"
 
 namespace {
 
@@ -110,21 +108,18 @@ int write_palette(std::FILE* stream, const Palette& palette, int32_t entries) no
 int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* palette,
                  const PixelBuffer& pixels) noexcept {
     const uint32_t bit_count = header.biBitCount;
-    if (!bitmap_bit_count_supported(bit_count)) {
-        return -1;
-    }
     const uint32_t width = header.biWidth;
     const uint32_t height = header.biHeight;
-    const uint64_t bytes_per_pixel = bitmap_bytes_per_pixel(bit_count);
-    const uint64_t line_size = bytes_per_pixel * width; // one buffer row, no padding
-    // A buffer too small for the header's image is the caller's fault; refuse it before
-    // anything is written rather than read past its end.
-    if (line_size * height > pixels.size()) {
+    // An unsupported bit count, or a buffer too small for the header's image (the caller's
+    // fault): refused before anything is written rather than read past its end.
+    BitmapGeometry geometry;
+    if (bitmap_geometry(width, height, bit_count, &geometry) != 0 ||
+        geometry.image_size > pixels.size()) {
         return -1;
     }
 
     if (write_bitmap_header(stream, header) != 0) {
-        std::puts(msg_cant_write_header);
+        std::puts(bitmap_text::cant_write_header);
         return -1;
     }
 
@@ -140,32 +135,24 @@ int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* p
             }
         }
         if (result != 0) {
-            std::puts(msg_cant_write_palette);
+            std::puts(bitmap_text::cant_write_palette);
             return -1;
         }
     }
 
-    // Bytes the row's pixels take in the file; the padding brings them to the row size.
-    uint64_t packed_size = line_size;
-    if (bit_count == 1) {
-        packed_size = (static_cast<uint64_t>(width) + 7) / 8;
-    } else if (bit_count == 4) {
-        packed_size = (static_cast<uint64_t>(width) + 1) / 2;
-    }
-    const uint32_t padding = static_cast<uint32_t>((4 - packed_size % 4) % 4);
-
+    const uint32_t padding = geometry.row_size - geometry.row_bytes;
     OutBlock out;
     out.used = 0;
     out.failed = false;
     for (uint32_t r = height; r-- > 0;) {
-        const uint8_t* row = pixels.data() + line_size * r;
+        const uint8_t* row = pixels.data() + size_t{geometry.line_size} * r;
         if (bit_count == 1) {
             pack_row_1(stream, &out, row, width);
         } else if (bit_count == 4) {
             pack_row_4(stream, &out, row, width);
         } else if (width != 0) {
             flush_block(stream, &out);
-            if (std::fwrite(row, bytes_per_pixel, width, stream) != width) {
+            if (std::fwrite(row, bit_count / 8, width, stream) != width) {
                 out.failed = true;
             }
         }
