@@ -1,13 +1,11 @@
 // Command-line parsing and the run: shapes, image, all map data, then render and save
 // each map in catalogue order. The first failure ends the run; files already written stay.
-#include "driver.h"
-
-#include "../gamedata/gamedata.h"
-#include "../render/render.h"
+#include "driver/driver.h"
+#include "gamedata/gamedata.h"
+#include "render/render.h"
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 static const char program_name[] = "kopc_map";
 static const char fmt_usage_first[] = "usage: %s [options] [DATA-PATH]\n";
@@ -35,9 +33,6 @@ static const char msg_memory[] = "error: memory exhausted!";
 static const char msg_read_map_data[] = "error: read map data";
 static const char fmt_write_file[] = "error: write bitmap file '%s'\n";
 
-// Largest value of a MapImage size field: they are 32-bit and must not wrap.
-constexpr uint64_t max_image_size = 0x7FFFFFFF;
-
 namespace {
 
 void print_usage() {
@@ -49,29 +44,6 @@ void print_usage() {
 
 bool is(const char* argument, const char* option) {
     return std::strcmp(argument, option) == 0;
-}
-
-// Sizes the image from the shape set and allocates its zeroed pixels.
-int set_up_image(const ShapeSet& shapes, MapImage* image) {
-    const uint64_t width = uint64_t{map_tiles_across} * static_cast<uint32_t>(shapes.tile_width);
-    const uint64_t height = uint64_t{map_tiles_down} * static_cast<uint32_t>(shapes.tile_height);
-    const uint64_t data_size = width * height * shapes.bytes_per_pixel;
-    if (width > max_image_size || height > max_image_size || data_size > max_image_size) {
-        std::puts(msg_memory);
-        return -1;
-    }
-    image->width = static_cast<uint32_t>(width);
-    image->height = static_cast<uint32_t>(height);
-    image->bit_count = shapes.bit_count;
-    image->data_size = static_cast<uint32_t>(data_size);
-    image->palette = shapes.palette.empty() ? nullptr : &shapes.palette;
-    try {
-        image->pixels.assign(image->data_size, 0);
-    } catch (const std::bad_alloc&) {
-        std::puts(msg_memory);
-        return -1;
-    }
-    return 0;
 }
 
 } // namespace
@@ -134,16 +106,17 @@ int run_kopc_map(const RunOptions& options) noexcept {
         return 1;
     }
 
+    // The image, allocated once with cleared pixels, is drawn over for every map.
     MapImage image;
-    if (set_up_image(shapes, &image) != 0) {
+    if (size_map_image(shapes, &image) != 0 ||
+        !grow_buffer(&image.pixels, image.data_size, uint8_t{0})) {
+        std::puts(msg_memory);
         return 1;
     }
 
     // 31 blocks of 4352 bytes: on the heap, they would crowd a small stack.
     std::vector<MapBlock> blocks;
-    try {
-        blocks.resize(map_count);
-    } catch (const std::bad_alloc&) {
+    if (!grow_buffer(&blocks, map_count)) {
         std::puts(msg_memory);
         return 1;
     }

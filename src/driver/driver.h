@@ -2,8 +2,6 @@
 #ifndef KOPC_DRIVER_DRIVER_H
 #define KOPC_DRIVER_DRIVER_H
 
-#include "catalogue.h"
-
 // The run's settings. Flags are 0 or 1; absent texts are null.
 struct RunOptions {
     int overwrite = 0;        // replace existing output files without asking

@@ -1,16 +1,11 @@
 // The shape set from a game executable: 64 shapes of 16 x 16 pixels stored in a block at
 // a fixed offset, 2 bits a pixel in the CGA release, 4 bits a pixel in the EGA release.
 // The block is fetched with one seek and one read and decoded in one pass.
-#include "gamedata.h"
+#include "gamedata/gamedata.h"
+#include "gamedata/messages.h"
+#include "platform/platform.h"
 
-#include "../platform/platform.h"
-
-#include <new>
-
-static const char msg_memory[] = "error: memory exhausted!";
-static const char fmt_open[] = "error: open '%s'\n";
-static const char fmt_seek[] = "error: seek '%s' 0x%X\n";
-static const char fmt_read[] = "error: read '%s'\n";
+#include <algorithm>
 
 // Blue, green, red, reserved: the CGA/EGA text mode colours (0xAA and 0x55 levels).
 const PaletteEntry exe_palette[exe_palette_entries] = {
@@ -82,18 +77,16 @@ int read_shapes(const char* data_path, ShapeSet* shapes, int cga) noexcept {
     shapes->bit_count = 4;
     shapes->bytes_per_pixel = 1;
 
-    try {
-        shapes->pixels.assign(exe_sheet_size, 0);
-    } catch (const std::bad_alloc&) {
-        std::puts(msg_memory);
+    // The record arrives empty; the sheet starts cleared, the palette is copied in.
+    if (!grow_buffer(&shapes->pixels, exe_sheet_size, uint8_t{0})) {
+        std::puts(gamedata_text::memory);
         return -1;
     }
-    try {
-        shapes->palette.assign(exe_palette, exe_palette + exe_palette_entries);
-    } catch (const std::bad_alloc&) {
-        std::puts(msg_memory);
+    if (!grow_buffer(&shapes->palette, exe_palette_entries)) {
+        std::puts(gamedata_text::memory);
         return -1;
     }
+    std::copy(exe_palette, exe_palette + exe_palette_entries, shapes->palette.begin());
 
     std::string joined;
     const char* path = join_data_path(data_path, file_name, &joined);
@@ -102,17 +95,17 @@ int read_shapes(const char* data_path, ShapeSet* shapes, int cga) noexcept {
     }
     FilePtr file(platform_open_read(path));
     if (!file) {
-        std::printf(fmt_open, path);
+        std::printf(gamedata_text::open_fmt, path);
         return -1;
     }
     // Seeking past the end is no failure; a short file shows up as a short read.
     if (std::fseek(file.get(), offset, SEEK_SET) != 0) {
-        std::printf(fmt_seek, path, static_cast<unsigned>(offset));
+        std::printf(gamedata_text::seek_fmt, path, static_cast<unsigned>(offset));
         return -1;
     }
     uint8_t block[ega_block_size]; // the larger of the two blocks
     if (std::fread(block, length, 1, file.get()) != 1) {
-        std::printf(fmt_read, path);
+        std::printf(gamedata_text::read_fmt, path);
         return -1;
     }
     file.reset();

@@ -1,15 +1,9 @@
 // Loading of the fixed-size map tile files and NPC/monster files of every map.
-#include "gamedata.h"
+#include "gamedata/gamedata.h"
+#include "gamedata/messages.h"
+#include "platform/platform.h"
 
-#include "../platform/platform.h"
-
-#include <new>
-
-static const char msg_memory[] = "error: memory exhausted!";
-static const char fmt_open[] = "error: open '%s'\n";
-static const char fmt_read[] = "error: read '%s'\n";
-static const char fmt_read_map[] = "error: read map data '%s'\n";
-static const char fmt_read_npc[] = "error: read npc data '%s'\n";
+#include <cstring>
 
 const char* join_data_path(const char* data_path, const char* file_name,
                            std::string* joined) noexcept {
@@ -17,12 +11,14 @@ const char* join_data_path(const char* data_path, const char* file_name,
         return file_name;
     }
     // Always one backslash, even after a path that already ends in a separator.
-    try {
-        joined->append(data_path).append(1, '\\').append(file_name);
-    } catch (const std::bad_alloc&) {
-        std::puts(msg_memory);
+    const size_t folder = std::strlen(data_path);
+    const size_t name = std::strlen(file_name);
+    if (!grow_buffer(joined, folder + 1 + name, '\\')) {
+        std::puts(gamedata_text::memory);
         return nullptr;
     }
+    std::memcpy(&(*joined)[0], data_path, folder);
+    std::memcpy(&(*joined)[folder + 1], file_name, name);
     return joined->c_str();
 }
 
@@ -35,11 +31,11 @@ int read_data_file(const char* data_path, const char* file_name, uint8_t* buffer
     }
     const FilePtr file(platform_open_read(path));
     if (!file) {
-        std::printf(fmt_open, path);
+        std::printf(gamedata_text::open_fmt, path);
         return -1;
     }
     if (std::fread(buffer, count, 1, file.get()) != 1) {
-        std::printf(fmt_read, path);
+        std::printf(gamedata_text::read_fmt, path);
         return -1;
     }
     return 0;
@@ -50,12 +46,12 @@ int load_map_data(const char* data_path, const MapEntry catalogue[map_count],
     for (int i = 0; i < map_count; ++i) {
         if (read_data_file(data_path, catalogue[i].map_file, blocks[i].tiles,
                            sizeof blocks[i].tiles) != 0) {
-            std::printf(fmt_read_map, catalogue[i].map_file);
+            std::printf(gamedata_text::read_map_fmt, catalogue[i].map_file);
             return -1;
         }
         if (read_data_file(data_path, catalogue[i].mon_file,
                            reinterpret_cast<uint8_t*>(&blocks[i].npc), sizeof blocks[i].npc) != 0) {
-            std::printf(fmt_read_npc, catalogue[i].mon_file);
+            std::printf(gamedata_text::read_npc_fmt, catalogue[i].mon_file);
             return -1;
         }
     }

@@ -1,13 +1,8 @@
 // The shape set from a user's shape bitmap: a BMP of 16 x 4 tiles of any size, in any bit
 // count the bitmap module reads. Its pixels and palette are taken as they are.
-#include "gamedata.h"
-
-#include "../platform/platform.h"
-
-static const char fmt_open[] = "error: open '%s'\n";
-static const char fmt_read[] = "error: read '%s'\n";
-static const char msg_too_small[] = "error: shape bitmap is too small";
-static const char msg_illegal_size[] = "error: illegal shape bitmap size";
+#include "gamedata/gamedata.h"
+#include "gamedata/messages.h"
+#include "platform/platform.h"
 
 int read_shape_bitmap(const char* file_name, ShapeSet* shapes, uint32_t tiles_across,
                       uint32_t tiles_down) noexcept {
@@ -16,12 +11,12 @@ int read_shape_bitmap(const char* file_name, ShapeSet* shapes, uint32_t tiles_ac
     }
     FilePtr file(platform_open_read(file_name));
     if (!file) {
-        std::printf(fmt_open, file_name);
+        std::printf(gamedata_text::open_fmt, file_name);
         return -1;
     }
     BitmapHeader header;
     if (read_bitmap(file.get(), &header, &shapes->palette, &shapes->pixels, 0) < 0) {
-        std::printf(fmt_read, file_name);
+        std::printf(gamedata_text::read_fmt, file_name);
         return -1;
     }
     file.reset();
@@ -36,12 +31,12 @@ int read_shape_bitmap(const char* file_name, ShapeSet* shapes, uint32_t tiles_ac
     shapes->bytes_per_pixel = bitmap_bytes_per_pixel(header.biBitCount);
 
     if (shapes->tile_width <= 0 || shapes->tile_height <= 0) {
-        std::puts(msg_too_small);
+        std::puts(gamedata_text::too_small);
         return -1;
     }
     // Only the width must divide: rows below the last whole tile row are never drawn.
     if (header.biWidth != tile_width * tiles_across) {
-        std::puts(msg_illegal_size);
+        std::puts(gamedata_text::illegal_size);
         return -1;
     }
     return 0;

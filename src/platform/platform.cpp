@@ -1,6 +1,6 @@
 // Host-specific file access. Nothing here allocates on the heap of its own: paths are
 // rewritten in a fixed local buffer, so opening a file cannot fail for lack of memory.
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <sys/stat.h>
 

@@ -1,20 +1,13 @@
 // Saving a rendered map as a BMP in the current folder, and the console question asked
 // before an existing file is replaced.
-#include "render.h"
-
-#include "../platform/platform.h"
-
-static const char msg_create_header[] = "error: create bitmap header";
-static const char fmt_exists[] = "'%s' already exists\n";
-static const char question_overwrite[] = "overwrite ?";
-static const char fmt_question[] = "%s (Y or N): ";
-static const char fmt_open[] = "error: open '%s'\n";
-static const char fmt_write[] = "error: write bitmap '%s'\n";
+#include "platform/platform.h"
+#include "render/messages.h"
+#include "render/render.h"
 
 constexpr size_t output_buffer_size = 128 * 1024; // bytes handed to the system per write
 
 int ask_yes_no(const char* question) noexcept {
-    std::printf(fmt_question, question);
+    std::printf(render_text::question_fmt, question);
     std::fflush(stdout);
     for (;;) {
         const int c = std::getchar();
@@ -36,18 +29,18 @@ int save_map_image(const char* file_name, const MapImage& image, int overwrite) 
     BitmapHeader header;
     if (create_bitmap_header(&header, image.width, image.height,
                              static_cast<uint16_t>(image.bit_count)) != 0) {
-        std::puts(msg_create_header);
+        std::puts(render_text::create_header);
         return -1;
     }
     if (overwrite == 0 && platform_file_exists(file_name)) {
-        std::printf(fmt_exists, file_name);
-        if (ask_yes_no(question_overwrite) == 0) {
+        std::printf(render_text::exists_fmt, file_name);
+        if (ask_yes_no(render_text::overwrite_question) == 0) {
             return -1;
         }
     }
     FilePtr file(std::fopen(file_name, "wb"));
     if (!file) {
-        std::printf(fmt_open, file_name);
+        std::printf(render_text::open_fmt, file_name);
         return -1;
     }
     // A larger stream buffer than the default few KiB means far fewer write calls to the
@@ -58,7 +51,7 @@ int save_map_image(const char* file_name, const MapImage& image, int overwrite) 
     // The close flushes the last buffered bytes; a full disk may only show up here.
     const int closed = std::fclose(file.release());
     if (written != 0 || closed != 0) {
-        std::printf(fmt_write, file_name);
+        std::printf(render_text::write_fmt, file_name);
         return -1;
     }
     return 0;

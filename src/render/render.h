@@ -3,9 +3,8 @@
 #ifndef KOPC_RENDER_RENDER_H
 #define KOPC_RENDER_RENDER_H
 
-#include "../bitmap/bitmap.h"
-#include "../driver/catalogue.h"
-#include "../gamedata/gamedata.h"
+#include "bitmap/bitmap.h"
+#include "gamedata/gamedata.h"
 
 #include <cstdint>
 #include <vector>
@@ -19,6 +18,11 @@ struct MapImage {
     PixelBuffer pixels;               // top-down, no line padding
     const Palette* palette = nullptr; // the shape set's; null above 8 bits
 };
+
+// Sizes `image` for 64 x 64 tiles of `shapes`, in their bit count and with their palette;
+// the pixels are not allocated. -1 when the width, the height or the pixel data would be
+// larger than bitmap_max_size.
+int size_map_image(const ShapeSet& shapes, MapImage* image) noexcept;
 
 // Draws every cell of one map into `image`, printing a line for each NPC slot whose shown
 // tile disagrees with the map. Cannot fail.

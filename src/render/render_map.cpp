@@ -1,10 +1,9 @@
 // The map renderer: picks the tile of every cell (map, NPC, ground under the NPC or time
 // door) and copies its shape from the sheet, one contiguous copy per tile line.
-#include "render.h"
+#include "render/messages.h"
+#include "render/render.h"
 
 #include <cstring>
-
-static const char fmt_mismatch[] = "%s[%2.1d] (%2.1d,%2.1d) %02X:%d -> %02X:%d/%02X:%d %s\n";
 
 namespace {
 
@@ -20,7 +19,7 @@ uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, i
         }
         if (shown != map_tile) {
             const uint8_t ground = npc.ground[s];
-            std::printf(fmt_mismatch, entry.map_file, s, npc.x[s], npc.y[s],
+            std::printf(render_text::mismatch_fmt, entry.map_file, s, npc.x[s], npc.y[s],
                         static_cast<unsigned>(map_tile / 4), map_tile % 4,
                         static_cast<unsigned>(shown / 4), shown % 4,
                         static_cast<unsigned>(ground / 4), ground % 4, entry.title);
@@ -74,6 +73,26 @@ inline void copy_line(uint8_t* to, const uint8_t* const from[], size_t span, siz
 }
 
 } // namespace
+
+int size_map_image(const ShapeSet& shapes, MapImage* image) noexcept {
+    // Tile sizes come from a loader and are positive; a negative one would turn huge here
+    // and be refused like any other size out of range.
+    const uint32_t tile_width = static_cast<uint32_t>(shapes.tile_width);
+    const uint32_t tile_height = static_cast<uint32_t>(shapes.tile_height);
+    BitmapGeometry geometry;
+    if (tile_width > bitmap_max_size / map_tiles_across ||
+        tile_height > bitmap_max_size / map_tiles_down ||
+        bitmap_geometry(tile_width * map_tiles_across, tile_height * map_tiles_down,
+                        shapes.bit_count, &geometry) != 0) {
+        return -1;
+    }
+    image->width = tile_width * map_tiles_across;
+    image->height = tile_height * map_tiles_down;
+    image->bit_count = shapes.bit_count;
+    image->data_size = geometry.image_size;
+    image->palette = shapes.palette.empty() ? nullptr : &shapes.palette;
+    return 0;
+}
 
 void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                 const MapBlock& block, int time_doors, int no_npcs, int no_mon_files,

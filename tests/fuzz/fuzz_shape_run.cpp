@@ -14,7 +14,6 @@
 //
 // libFuzzer build:  cmake -DKOPC_FUZZ=ON with clang (see .ci/fuzz.sh).
 #include "bitmap/bitmap.h"
-#include "driver/catalogue.h"
 #include "fuzz_input.h"
 #include "gamedata/gamedata.h"
 #include "render/render.h"

@@ -1,5 +1,5 @@
 // The map catalogue and the time-door table: constant data, read only.
-#include "catalogue.h"
+#include "gamedata/gamedata.h"
 
 // door set, keep map on mismatch, map file, NPC file, output file, title
 const MapEntry map_catalogue[map_count] = {
