@@ -7,40 +7,21 @@
 
 namespace {
 
-// The allocation counter: the one piece of state the replacement needs.
-struct FailPlan {
-    bool read = false;
-    unsigned long fail_at = 0; // 0: never
-    unsigned long calls = 0;
-};
-
-FailPlan& plan() {
-    static FailPlan state;
-    return state;
-}
-
-void* allocate(std::size_t size) {
-    FailPlan& p = plan();
-    if (!p.read) {
-        p.read = true;
-        const char* text = std::getenv("KOPC_FAIL_ALLOC_AT");
-        p.fail_at = text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
-    }
-    ++p.calls;
-    if (p.calls == p.fail_at) {
-        return nullptr;
-    }
-    return std::malloc(size != 0 ? size : 1);
+void* allocate(std::size_t size) noexcept {
+    // The plan is read once; the counter is the one piece of state the replacement needs.
+    static const char* const text = std::getenv("KOPC_FAIL_ALLOC_AT");
+    static const unsigned long fail_at = text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
+    static unsigned long calls = 0;
+    return ++calls == fail_at ? nullptr : std::malloc(size != 0 ? size : 1);
 }
 
 } // namespace
 
 void* operator new(std::size_t size) {
-    void* block = allocate(size);
-    if (block == nullptr) {
-        throw std::bad_alloc();
+    if (void* block = allocate(size)) {
+        return block;
     }
-    return block;
+    throw std::bad_alloc();
 }
 
 void* operator new[](std::size_t size) {
@@ -68,13 +49,5 @@ void operator delete(void* block, std::size_t) noexcept {
 }
 
 void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
     std::free(block);
 }

@@ -61,18 +61,4 @@ TEST(ExeShapes, EgaBlock) {
     }
 }
 
-TEST(ExeShapes, Palette) {
-    // Red, green, blue of the 16 text-mode colours; entry 6 is brown (green 0x55).
-    const uint8_t rgb[16][3] = {{0, 0, 0},     {0, 0, 170},    {0, 170, 0},    {0, 170, 170},
-                                {170, 0, 0},   {170, 0, 170},  {170, 85, 0},   {170, 170, 170},
-                                {85, 85, 85},  {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
-                                {255, 85, 85}, {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
-    for (int i = 0; i < 16; ++i) {
-        const PaletteEntry& e = exe_palette[i];
-        EXPECT_EQ((std::vector<int>{e.red, e.green, e.blue, e.reserved}),
-                  (std::vector<int>{rgb[i][0], rgb[i][1], rgb[i][2], 0}))
-            << "entry " << i;
-    }
-}
-
 } // namespace

@@ -1,0 +1,49 @@
+"""A full run of kopc_map on the sample world (the generator is KOPC_SAMPLE).
+
+The generator lists the NPC slots it planted to disagree with their maps. The lines
+kopc_map must print are worked out here from that list and the raw bytes of the map and
+NPC files, put in the renderer's cell order; the renderer itself is not consulted.
+"""
+
+import filecmp
+import os
+import subprocess
+
+import kopc_data
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class SampleWorld(kopc_data.ProgramTest):
+    def test_full_run_reports_the_planted_mismatches(self):
+        generator = kopc_data.COMMAND[:-1] + [os.environ["KOPC_SAMPLE"]]
+        for name in ("data", "again"):
+            subprocess.run(generator + [self.path(name)], check=True, stdout=subprocess.DEVNULL)
+        same = filecmp.dircmp(self.path("data"), self.path("again"))
+        self.assertEqual((same.left_only, same.right_only, same.diff_files), ([], [], []))
+
+        found = []
+        for line in read(self.path("data", "sample-mismatches.txt")).decode().splitlines():
+            if line and not line.startswith("#"):
+                row, slot = (int(v) for v in line.split())
+                map_file, mon_file, _, title, _ = kopc_data.CATALOGUE[row]
+                npc = read(self.path("data", mon_file))
+                x, y, shown, ground = npc[slot], npc[32 + slot], npc[96 + slot], npc[128 + slot]
+                t = read(self.path("data", map_file))[y * 64 + x]
+                found.append(((row, y, x, slot), "%s[%2d] (%2d,%2d) %02X:%d -> %02X:%d/%02X:%d %s\n" % (
+                    map_file, slot, x, y, t // 4, t % 4, shown // 4, shown % 4, ground // 4,
+                    ground % 4, title)))
+        self.assertGreaterEqual(len(found), 4)
+        self.assertIn(kopc_data.KEEP_MAP_ROW, [key[0] for key, _ in found])
+
+        self.kopc("--overwrite", "data", status=0, out="".join(text for _, text in sorted(found)))
+        self.assertEqual(self.bmp_files(), sorted(kopc_data.OUTPUTS))
+        for name in kopc_data.OUTPUTS:  # 4 bits: 54 header bytes, 16 colours, 1024 rows
+            self.assertEqual(os.path.getsize(self.path(name)), 54 + 64 + 1024 * 512, name)
+
+
+if __name__ == "__main__":
+    kopc_data.main()
