@@ -12,18 +12,16 @@ constexpr int size = map_tiles_across; // maps are square
 
 enum Climate { temperate, volcanic, frozen, marsh };
 
-struct WorldStyle {
-    uint32_t seed;
-    int continents; // 1..4 land masses
-    Climate climate;
-    int towns; // town signs besides the one castle
-};
+// A world map or one of the kinds of place.
+enum MapKind { world, town, port, castle, palace, hamlet, camp, cove };
 
-enum PlaceKind { town, port, castle, palace, hamlet, camp, cove };
-
-struct PlaceStyle {
+// How one catalogue row is built; the last three fields matter to world maps only.
+struct RowPlan {
     uint32_t seed;
-    PlaceKind kind;
+    MapKind kind;
+    int continents = 0; // 1..4 land masses
+    Climate climate = temperate;
+    int towns = 0; // town signs besides the one castle
 };
 
 // The map being built: its block, the next free NPC slot and its random stream.
@@ -326,7 +324,7 @@ int place_monster(Builder* b, int monster, const Point* sites, int site_count) {
     return -1;
 }
 
-void build_world(Builder* b, const WorldStyle& style, int door_set) {
+void build_world(Builder* b, const RowPlan& plan, int door_set) {
     Rng& rng = b->rng;
     // Each land mass is a cluster of three overlapping domes.
     Point domes[4 * 3];
@@ -337,8 +335,8 @@ void build_world(Builder* b, const WorldStyle& style, int door_set) {
     // straits run between them.
     static constexpr Point quarters[4] = {{19, 19}, {44, 19}, {44, 44}, {19, 44}};
     const int first_quarter = random_below(&rng, 4);
-    for (int c = 0; c < style.continents; ++c) {
-        if (style.continents == 1) {
+    for (int c = 0; c < plan.continents; ++c) {
+        if (plan.continents == 1) {
             centres[c] = {28 + random_below(&rng, 8), 28 + random_below(&rng, 8)};
             radii[c] = 20 + random_below(&rng, 5);
         } else {
@@ -365,8 +363,8 @@ void build_world(Builder* b, const WorldStyle& style, int door_set) {
         }
     }
     const int first_town = site_count;
-    for (int t = 0; t <= style.towns; ++t) {
-        const int c = t % style.continents;
+    for (int t = 0; t <= plan.towns; ++t) {
+        const int c = t % plan.continents;
         for (int attempt = 0; attempt < 100; ++attempt) {
             const int spread = radii[c] / 2;
             const Point p = {centres[c].x - spread + random_below(&rng, 2 * spread + 1),
@@ -382,7 +380,7 @@ void build_world(Builder* b, const WorldStyle& style, int door_set) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             int dome = 0;
-            for (int d = 0; d < 3 * style.continents; ++d) {
+            for (int d = 0; d < 3 * plan.continents; ++d) {
                 const int dx = x - domes[d].x;
                 const int dy = y - domes[d].y;
                 const int r2 = dome_radii[d] * dome_radii[d];
@@ -399,15 +397,15 @@ void build_world(Builder* b, const WorldStyle& style, int door_set) {
                     dome = std::max(dome, 300 * (16 - d2) / 16 + 100);
                 }
             }
-            int elevation = 230 + fractal(style.seed, x, y) - 512 + dome;
+            int elevation = 230 + fractal(plan.seed, x, y) - 512 + dome;
             const int edge = std::min(std::min(x, y), std::min(size - 1 - x, size - 1 - y));
             if (edge < 8) {
                 elevation -= (8 - edge) * 60;
             }
-            const int moisture = fractal(style.seed + 100, x, y);
-            const uint32_t h = hash_cell(style.seed + 200, x, y);
-            const int shape = classify(style.climate, elevation - sea_level, moisture,
-                                       ridge(style.seed + 50, x, y), h);
+            const int moisture = fractal(plan.seed + 100, x, y);
+            const uint32_t h = hash_cell(plan.seed + 200, x, y);
+            const int shape = classify(plan.climate, elevation - sea_level, moisture,
+                                       ridge(plan.seed + 50, x, y), h);
             // Water keeps a wave phase in the bits the renderer leaves alone.
             const int low = is_water(shape) ? static_cast<int>(h >> 8 & 3) : 0;
             b->block->tiles[y * size + x] = tile_of(shape, low);
@@ -415,7 +413,7 @@ void build_world(Builder* b, const WorldStyle& style, int door_set) {
     }
 
     // Clearings: every site stands on open ground with open ground around it.
-    const int open_ground = style.climate == frozen ? shape_snow : shape_grass;
+    const int open_ground = plan.climate == frozen ? shape_snow : shape_grass;
     for (int s = 0; s < site_count; ++s) {
         for (int dy = -1; dy <= 1; ++dy) {
             for (int dx = -1; dx <= 1; ++dx) {
@@ -466,10 +464,10 @@ void build_world(Builder* b, const WorldStyle& style, int door_set) {
     static constexpr int marsh_life[] = {shape_slime, shape_snake,    shape_bat,    shape_ghost,
                                          shape_slime, shape_orc,      shape_spider, shape_snake,
                                          shape_rat,   shape_skeleton, shape_slime,  shape_wolf};
-    const int* life = style.climate == volcanic ? volcanic_life
-                      : style.climate == frozen ? frozen_life
-                      : style.climate == marsh  ? marsh_life
-                                                : temperate_life;
+    const int* life = plan.climate == volcanic ? volcanic_life
+                      : plan.climate == frozen ? frozen_life
+                      : plan.climate == marsh  ? marsh_life
+                                               : temperate_life;
     for (int i = 0; i < 12; ++i) {
         place_monster(b, life[i], sites, site_count);
     }
@@ -618,15 +616,14 @@ void build_quarter(Builder* b, const Rect& area, bool door_south, const Rect& ke
     }
 }
 
-void build_walled_town(Builder* b, const PlaceStyle& style) {
+void build_walled_town(Builder* b, const RowPlan& plan) {
     Rng& rng = b->rng;
-    build_countryside(b, style.seed);
-    const bool by_the_sea = style.kind == port;
+    const bool by_the_sea = plan.kind == port;
     Rect wall = {6 + random_below(&rng, 4), 6 + random_below(&rng, 4), 54 + random_below(&rng, 4),
                  54 + random_below(&rng, 4)};
     if (by_the_sea) {
         wall.y1 = 46;
-        build_coast(b, 52, style.seed);
+        build_coast(b, 52, plan.seed);
     }
     const int cx = (wall.x0 + wall.x1) / 2;
     const int cy = (wall.y0 + wall.y1) / 2;
@@ -662,7 +659,7 @@ void build_walled_town(Builder* b, const PlaceStyle& style) {
     place_npc(b, wall.x1 - 1, cy - 1, shape_guard);
     place_npc(b, wall.x0 + 2, cy - 1, shape_beggar);
 
-    int number = static_cast<int>(style.seed % 10);
+    int number = static_cast<int>(plan.seed % 10);
     build_quarter(b, {wall.x0 + 2, wall.y0 + 2, cx - 2, cy - 2}, true, square, &number);
     build_quarter(b, {cx + 2, wall.y0 + 2, wall.x1 - 2, cy - 2}, true, square, &number);
     build_quarter(b, {wall.x0 + 2, cy + 2, cx - 2, wall.y1 - 2}, false, square, &number);
@@ -691,9 +688,8 @@ void build_hall(Builder* b, const Rect& r) {
     put(b, (r.x0 + r.x1) / 2, r.y1, shape_door);
 }
 
-void build_castle(Builder* b, const PlaceStyle& style) {
-    const bool garden = style.kind == palace;
-    build_countryside(b, style.seed);
+void build_castle(Builder* b, const RowPlan& plan) {
+    const bool garden = plan.kind == palace;
     Rng& rng = b->rng;
     const Rect wall = {10 + random_below(&rng, 4), 8 + random_below(&rng, 4),
                        49 + random_below(&rng, 4), 48 + random_below(&rng, 4)};
@@ -777,8 +773,7 @@ void build_castle(Builder* b, const PlaceStyle& style) {
 }
 
 // A few cottages along a dirt road, fields and a well; no walls.
-void build_hamlet(Builder* b, const PlaceStyle& style) {
-    build_countryside(b, style.seed);
+void build_hamlet(Builder* b) {
     const int road_y = 30;
     fill(b, {0, road_y, size - 1, road_y}, shape_road);
     fill(b, {34, 0, 34, size - 1}, shape_road);
@@ -805,8 +800,7 @@ void build_hamlet(Builder* b, const PlaceStyle& style) {
 }
 
 // Tents round a fire in a forest clearing, with a stone signal tower.
-void build_camp(Builder* b, const PlaceStyle& style) {
-    build_countryside(b, style.seed);
+void build_camp(Builder* b) {
     const Point fire = {32, 30};
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
@@ -844,8 +838,7 @@ void build_camp(Builder* b, const PlaceStyle& style) {
 }
 
 // A bay under the hills: huts, a cave, piers and ships.
-void build_cove(Builder* b, const PlaceStyle& style) {
-    build_countryside(b, style.seed);
+void build_cove(Builder* b, uint32_t seed) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const int dx = x - 44;
@@ -857,8 +850,7 @@ void build_cove(Builder* b, const PlaceStyle& style) {
                     : d2 < 16 * 16 ? shape_shallows
                                    : shape_sand);
             } else if (y < 12 || x < 8) {
-                put(b, x, y,
-                    (hash_cell(style.seed, x, y) & 3) == 0 ? shape_mountains : shape_hills);
+                put(b, x, y, (hash_cell(seed, x, y) & 3) == 0 ? shape_mountains : shape_hills);
             }
         }
     }
@@ -883,102 +875,62 @@ void build_cove(Builder* b, const PlaceStyle& style) {
     place_npc(b, 33, 24, shape_sailor);
 }
 
-void build_place(Builder* b, const PlaceStyle& style) {
-    switch (style.kind) {
-    case town:
-    case port:
-        build_walled_town(b, style);
+// Builds one catalogue row. Every place stands in open country that its kind then builds on.
+void build_row(Builder* b, const RowPlan& plan, int door_set) {
+    if (plan.kind == world) {
+        build_world(b, plan, door_set);
         return;
-    case castle:
-    case palace:
-        build_castle(b, style);
-        return;
-    case hamlet:
-        build_hamlet(b, style);
-        return;
-    case camp:
-        build_camp(b, style);
-        return;
-    case cove:
-        build_cove(b, style);
-        return;
+    }
+    build_countryside(b, plan.seed);
+    if (plan.kind == town || plan.kind == port) {
+        build_walled_town(b, plan);
+    } else if (plan.kind == castle || plan.kind == palace) {
+        build_castle(b, plan);
+    } else if (plan.kind == hamlet) {
+        build_hamlet(b);
+    } else if (plan.kind == camp) {
+        build_camp(b);
+    } else {
+        build_cove(b, plan.seed);
     }
 }
 
 // ---- the catalogue rows ----
 
-struct RowPlan {
-    bool world;
-    WorldStyle world_style;
-    PlaceStyle place_style;
+// One row a catalogue row: its seed and what it shows.
+constexpr RowPlan plans[map_count] = {
+    {0x1001, world, 3, temperate, 3}, // MAPX00 Elderdays
+    {0x2001, castle},                 // MAPX03 Elderdays Vesper's Keep
+    {0x1002, world, 2, temperate, 3}, // MAPX10 Firstland
+    {0x2003, town},                   // MAPX11 Firstland Orrin's Town
+    {0x1004, world, 3, temperate, 4}, // MAPX20 O.E.
+    {0x2005, port},                   // MAPX21 O.E. Le Falcon
+    {0x2006, town},                   // MAPX22 O.E. Towne Arla
+    {0x2007, castle},                 // MAPX23 O.E. Regent's Castle
+    {0x1008, world, 2, frozen, 3},    // MAPX30 N.E.
+    {0x2009, port},                   // MAPX31 N.E. Port Caldera
+    {0x200A, town},                   // MAPX32 N.E. New Corvale
+    {0x200B, castle},                 // MAPX33 N.E. Regent's Castle
+    {0x100C, world, 2, volcanic, 2},  // MAPX40 Ashfall
+    {0x200D, cove},                   // MAPX41 Ashfall Smuggler's Cove
+    {0x100E, world, 2, marsh, 2},     // MAPG10 Kessa
+    {0x100F, world, 1, temperate, 2}, // MAPG20 Orvel
+    {0x1010, world, 3, temperate, 3}, // MAPG30 Drun
+    {0x2011, town},                   // MAPG32 Drun Towne Bessa
+    {0x1012, world, 2, frozen, 2},    // MAPG40 Halvar
+    {0x2013, hamlet},                 // MAPG41 Halvar Hamlet
+    {0x1014, world, 4, marsh, 3},     // MAPG50 Sennet
+    {0x1015, world, 2, temperate, 3}, // MAPG60 Tolm
+    {0x2016, town},                   // MAPG61 Tolm New Falcon
+    {0x1017, world, 3, frozen, 3},    // MAPG70 Wyss
+    {0x2018, camp},                   // MAPG71 Wyss Signal Camp
+    {0x1019, world, 2, temperate, 4}, // MAPG80 Brisk
+    {0x201A, town},                   // MAPG81 Brisk Rennerville
+    {0x201B, town},                   // MAPG82 Brisk Town Hollis
+    {0x101C, world, 3, volcanic, 2},  // MAPG90 Q
+    {0x201D, town},                   // MAPG92 Q Towne Dorvik
+    {0x201E, palace},                 // MAPG93 Q Ilva's Palace
 };
-
-RowPlan plan_for(int row) {
-    switch (row) {
-    case 0:
-        return {true, {0x1001, 3, temperate, 3}, {}};
-    case 1:
-        return {false, {}, {0x2001, castle}};
-    case 2:
-        return {true, {0x1002, 2, temperate, 3}, {}};
-    case 3:
-        return {false, {}, {0x2003, town}};
-    case 4:
-        return {true, {0x1004, 3, temperate, 4}, {}};
-    case 5:
-        return {false, {}, {0x2005, port}};
-    case 6:
-        return {false, {}, {0x2006, town}};
-    case 7:
-        return {false, {}, {0x2007, castle}};
-    case 8:
-        return {true, {0x1008, 2, frozen, 3}, {}};
-    case 9:
-        return {false, {}, {0x2009, port}};
-    case 10:
-        return {false, {}, {0x200A, town}};
-    case 11:
-        return {false, {}, {0x200B, castle}};
-    case 12:
-        return {true, {0x100C, 2, volcanic, 2}, {}};
-    case 13:
-        return {false, {}, {0x200D, cove}};
-    case 14:
-        return {true, {0x100E, 2, marsh, 2}, {}};
-    case 15:
-        return {true, {0x100F, 1, temperate, 2}, {}};
-    case 16:
-        return {true, {0x1010, 3, temperate, 3}, {}};
-    case 17:
-        return {false, {}, {0x2011, town}};
-    case 18:
-        return {true, {0x1012, 2, frozen, 2}, {}};
-    case 19:
-        return {false, {}, {0x2013, hamlet}};
-    case 20:
-        return {true, {0x1014, 4, marsh, 3}, {}};
-    case 21:
-        return {true, {0x1015, 2, temperate, 3}, {}};
-    case 22:
-        return {false, {}, {0x2016, town}};
-    case 23:
-        return {true, {0x1017, 3, frozen, 3}, {}};
-    case 24:
-        return {false, {}, {0x2018, camp}};
-    case 25:
-        return {true, {0x1019, 2, temperate, 4}, {}};
-    case 26:
-        return {false, {}, {0x201A, town}};
-    case 27:
-        return {false, {}, {0x201B, town}};
-    case 28:
-        return {true, {0x101C, 3, volcanic, 2}, {}};
-    case 29:
-        return {false, {}, {0x201D, town}};
-    default:
-        return {false, {}, {0x201E, palace}};
-    }
-}
 
 // First cell, row by row, whose shape is `shape` and whose east neighbour is too, in
 // `area`, with neither cell taken by an NPC nor next to a time door of `door_set`.
@@ -1093,14 +1045,9 @@ void build_sample_world(MapBlock blocks[map_count], PlantedMismatches* planted) 
     for (int row = 0; row < map_count; ++row) {
         MapBlock* block = &blocks[row];
         *block = MapBlock{};
-        const RowPlan plan = plan_for(row);
-        const uint32_t seed = plan.world ? plan.world_style.seed : plan.place_style.seed;
-        rows[row] = {block, 0, {seed * 2654435761u | 1u}};
-        if (plan.world) {
-            build_world(&rows[row], plan.world_style, map_catalogue[row].door_set);
-        } else {
-            build_place(&rows[row], plan.place_style);
-        }
+        const RowPlan& plan = plans[row];
+        rows[row] = {block, 0, {plan.seed * 2654435761u | 1u}};
+        build_row(&rows[row], plan, map_catalogue[row].door_set);
     }
     // Elderdays: a ranger waits on a time door.
     const DoorPosition& door = time_door_table[0][1];
