@@ -39,6 +39,8 @@ struct Point {
     int x, y;
 };
 
+constexpr Rect whole_map = {0, 0, size - 1, size - 1};
+
 bool inside(int x, int y) {
     return x >= 0 && y >= 0 && x < size && y < size;
 }
@@ -80,6 +82,22 @@ bool overlaps(const Rect& a, const Rect& b) {
     return a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1;
 }
 
+// `r` widened by `n` cells on every side (narrowed when n < 0).
+Rect grow(const Rect& r, int n) {
+    return {r.x0 - n, r.y0 - n, r.x1 + n, r.y1 + n};
+}
+
+// A set of shapes, one bit a shape: there are 64 of them.
+using ShapeSet = uint64_t;
+
+constexpr ShapeSet bit(int shape) {
+    return ShapeSet{1} << shape;
+}
+
+bool is_in(ShapeSet set, int shape) {
+    return (set >> shape & 1) != 0;
+}
+
 // ---- NPC slots ----
 
 bool occupied(const Builder& b, int x, int y) {
@@ -91,8 +109,10 @@ bool occupied(const Builder& b, int x, int y) {
     return false;
 }
 
-// Fills slot `s` with an occupant at (x, y); the carried bytes get arbitrary values.
-void set_slot(Builder* b, int s, int x, int y, uint8_t shown, uint8_t ground) {
+// Takes the next slot for an occupant at (x, y), shown as `shown` over `ground`; the
+// carried bytes get arbitrary values. The caller makes sure a slot is left.
+int add_slot(Builder* b, int x, int y, uint8_t shown, uint8_t ground) {
+    const int s = b->npc_count++;
     NpcRecord& npc = b->block->npc;
     npc.x[s] = static_cast<uint8_t>(x);
     npc.y[s] = static_cast<uint8_t>(y);
@@ -102,6 +122,7 @@ void set_slot(Builder* b, int s, int x, int y, uint8_t shown, uint8_t ground) {
     for (int k = 0; k < 3; ++k) {
         npc.carried2[k * npc_slots + s] = static_cast<uint8_t>(next_random(&b->rng));
     }
+    return s;
 }
 
 // Puts an occupant on the map the way the game's files hold it: the occupant's tile in
@@ -111,26 +132,18 @@ int place_npc(Builder* b, int x, int y, int shape) {
     if (b->npc_count >= npc_slots || !inside(x, y) || occupied(*b, x, y)) {
         return -1;
     }
-    const int s = b->npc_count++;
-    const uint8_t ground = b->block->tiles[y * size + x];
-    set_slot(b, s, x, y, tile_of(shape), ground);
-    b->block->tiles[y * size + x] = tile_of(shape);
+    const int s = add_slot(b, x, y, tile_of(shape), b->block->tiles[y * size + x]);
+    put(b, x, y, shape);
     return s;
 }
 
 // Places `shape` on a random cell of `area` whose tile is one of `grounds`.
-int place_on(Builder* b, const Rect& area, int shape, const int* grounds, int ground_count) {
+int place_on(Builder* b, const Rect& area, int shape, ShapeSet grounds) {
     for (int attempt = 0; attempt < 400; ++attempt) {
         const int x = area.x0 + random_below(&b->rng, area.x1 - area.x0 + 1);
         const int y = area.y0 + random_below(&b->rng, area.y1 - area.y0 + 1);
-        if (!inside(x, y) || occupied(*b, x, y)) {
-            continue;
-        }
-        const int here = shape_at(*b, x, y);
-        for (int g = 0; g < ground_count; ++g) {
-            if (here == grounds[g]) {
-                return place_npc(b, x, y, shape);
-            }
+        if (inside(x, y) && !occupied(*b, x, y) && is_in(grounds, shape_at(*b, x, y))) {
+            return place_npc(b, x, y, shape);
         }
     }
     return -1;
@@ -253,6 +266,9 @@ bool near_any(const Point* points, int count, int x, int y, int distance) {
 // Lays a road from `from` to `to`, first along x then along y (or the other way round),
 // bridging shallows. Gives up without a trace when the way meets deep water, lava or a
 // reserved cell.
+constexpr ShapeSet road_blockers =
+    bit(shape_water) | bit(shape_lava) | bit(shape_mountains) | bit(shape_town) | bit(shape_castle);
+
 bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reserved,
               int reserved_count) {
     Point path[2 * size];
@@ -269,9 +285,7 @@ bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reser
             if (at.x == to.x && at.y == to.y) {
                 break;
             }
-            const int here = shape_at(*b, at.x, at.y);
-            if (here == shape_water || here == shape_lava || here == shape_mountains ||
-                here == shape_town || here == shape_castle ||
+            if (is_in(road_blockers, shape_at(*b, at.x, at.y)) ||
                 near_any(reserved, reserved_count, at.x, at.y, 1)) {
                 return false;
             }
@@ -285,38 +299,37 @@ bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reser
     return true;
 }
 
-bool suits(int monster, int ground) {
+// The grounds each kind of creature roams.
+ShapeSet haunts(int monster) {
     switch (monster) {
     case shape_sea_serpent:
     case shape_pirate_ship:
     case shape_whirlpool:
-        return ground == shape_water;
+        return bit(shape_water);
     case shape_slime:
     case shape_snake:
-        return ground == shape_swamp || ground == shape_sand || ground == shape_scrub;
+        return bit(shape_swamp) | bit(shape_sand) | bit(shape_scrub);
     case shape_wolf:
     case shape_spider:
-        return ground == shape_forest || ground == shape_snow || ground == shape_scrub;
+        return bit(shape_forest) | bit(shape_snow) | bit(shape_scrub);
     case shape_dragon:
     case shape_demon:
     case shape_bat:
-        return ground == shape_hills || ground == shape_lava || ground == shape_mountains ||
-               ground == shape_sand;
+        return bit(shape_hills) | bit(shape_lava) | bit(shape_mountains) | bit(shape_sand);
     case shape_ghost:
-        return ground == shape_snow || ground == shape_swamp || ground == shape_grass;
+        return bit(shape_snow) | bit(shape_swamp) | bit(shape_grass);
     default: // orcs, skeletons, rats, rangers, horses
-        return ground == shape_grass || ground == shape_scrub || ground == shape_hills ||
-               ground == shape_forest;
+        return bit(shape_grass) | bit(shape_scrub) | bit(shape_hills) | bit(shape_forest);
     }
 }
 
-// Roams the map for a cell that suits `monster`, away from towns and time doors.
+// Roams the map for a cell that `monster` haunts, away from towns and time doors.
 int place_monster(Builder* b, int monster, const Point* sites, int site_count) {
     for (int attempt = 0; attempt < 600; ++attempt) {
         const int x = 2 + random_below(&b->rng, size - 4);
         const int y = 2 + random_below(&b->rng, size - 4);
         if (occupied(*b, x, y) || near_any(sites, site_count, x, y, 3) ||
-            !suits(monster, shape_at(*b, x, y))) {
+            !is_in(haunts(monster), shape_at(*b, x, y))) {
             continue;
         }
         return place_npc(b, x, y, monster);
@@ -413,15 +426,15 @@ void build_world(Builder* b, const RowPlan& plan, int door_set) {
     }
 
     // Clearings: every site stands on open ground with open ground around it.
+    constexpr ShapeSet closed_ground = bit(shape_water) | bit(shape_shallows) |
+                                       bit(shape_mountains) | bit(shape_lava) | bit(shape_swamp);
     const int open_ground = plan.climate == frozen ? shape_snow : shape_grass;
     for (int s = 0; s < site_count; ++s) {
         for (int dy = -1; dy <= 1; ++dy) {
             for (int dx = -1; dx <= 1; ++dx) {
                 const int x = sites[s].x + dx;
                 const int y = sites[s].y + dy;
-                const int here = shape_at(*b, x, y);
-                if (is_water(here) || here == shape_mountains || here == shape_lava ||
-                    here == shape_swamp || (dx == 0 && dy == 0)) {
+                if (is_in(closed_ground, shape_at(*b, x, y)) || (dx == 0 && dy == 0)) {
                     put(b, x, y, open_ground);
                 }
             }
@@ -531,7 +544,7 @@ void build_house(Builder* b, const Rect& r, bool door_south, RoomKind kind, int 
     for (int x = r.x0 + 2; x < r.x1 - 1; x += 3) {
         put(b, x, back_y, shape_window);
     }
-    const Rect in = {r.x0 + 1, r.y0 + 1, r.x1 - 1, r.y1 - 1};
+    const Rect in = grow(r, -1);
     const int step = door_south ? 1 : -1;
     const int near_y = door_south ? in.y1 : in.y0; // the row inside the door
     const int far_y = door_south ? in.y0 : in.y1;  // the back row
@@ -594,9 +607,7 @@ void build_quarter(Builder* b, const Rect& area, bool door_south, const Rect& ke
                 width = area.x1 - x + 1;
             }
             const Rect r = {x, door_south ? far : edge, x + width - 1, door_south ? edge : far};
-            const Rect clear = {keep_clear.x0 - 1, keep_clear.y0 - 1, keep_clear.x1 + 1,
-                                keep_clear.y1 + 1};
-            if (width >= 5 && !overlaps(r, clear)) {
+            if (width >= 5 && !overlaps(r, grow(keep_clear, 1))) {
                 if (random_below(&b->rng, 6) == 0) {
                     fill(b, r, shape_flowers); // a garden instead of a house
                     put(b, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, shape_forest);
@@ -629,7 +640,7 @@ void build_walled_town(Builder* b, const RowPlan& plan) {
     const int cy = (wall.y0 + wall.y1) / 2;
     fill(b, wall, shape_grass);
     outline(b, wall, shape_brick_wall);
-    outline(b, {wall.x0 + 1, wall.y0 + 1, wall.x1 - 1, wall.y1 - 1}, shape_street);
+    outline(b, grow(wall, -1), shape_street);
 
     // Roads to the four gates, the cross streets and the market square.
     fill(b, {cx, 0, cx, wall.y0 - 1}, shape_road);
@@ -669,15 +680,13 @@ void build_walled_town(Builder* b, const RowPlan& plan) {
     static constexpr int street_folk[] = {shape_child,  shape_peasant, shape_townswoman,
                                           shape_bard,   shape_child,   shape_sailor,
                                           shape_jester, shape_peasant};
-    static constexpr int street[] = {shape_street};
     for (int folk : street_folk) {
-        place_on(b, square, folk, street, 1);
+        place_on(b, square, folk, bit(shape_street));
     }
-    place_on(b, {wall.x0 + 1, wall.y0 + 1, wall.x1 - 1, wall.y1 - 1}, shape_townswoman, street, 1);
+    place_on(b, grow(wall, -1), shape_townswoman, bit(shape_street));
     if (by_the_sea) {
-        static constexpr int sea[] = {shape_water};
-        place_on(b, {0, 56, size - 1, size - 1}, shape_pirate_ship, sea, 1);
-        place_on(b, {0, 56, size - 1, size - 1}, shape_sea_serpent, sea, 1);
+        place_on(b, {0, 56, size - 1, size - 1}, shape_pirate_ship, bit(shape_water));
+        place_on(b, {0, 56, size - 1, size - 1}, shape_sea_serpent, bit(shape_water));
     }
 }
 
@@ -767,9 +776,9 @@ void build_castle(Builder* b, const RowPlan& plan) {
     place_npc(b, barracks.x0 + 2, barracks.y1 - 1, shape_guard);
     place_npc(b, kitchen.x0 + 2, kitchen.y1 - 1, shape_peasant);
     place_npc(b, cx + 4, wall.y1 + 6, shape_horse);
-    static constexpr int court[] = {shape_grass, shape_flowers};
-    place_on(b, {wall.x0 + 1, wall.y0 + 21, wall.x1 - 1, wall.y1 - 1}, shape_bard, court, 2);
-    place_on(b, {wall.x0 + 1, wall.y0 + 21, wall.x1 - 1, wall.y1 - 1}, shape_child, court, 2);
+    const Rect court = {wall.x0 + 1, wall.y0 + 21, wall.x1 - 1, wall.y1 - 1};
+    place_on(b, court, shape_bard, bit(shape_grass) | bit(shape_flowers));
+    place_on(b, court, shape_child, bit(shape_grass) | bit(shape_flowers));
 }
 
 // A few cottages along a dirt road, fields and a well; no walls.
@@ -831,10 +840,9 @@ void build_camp(Builder* b) {
     place_npc(b, 22, 30, shape_horse);
     place_npc(b, 23, 31, shape_horse);
     place_npc(b, 32, 21, shape_guard);
-    static constexpr int woods[] = {shape_forest};
-    place_on(b, {0, 0, size - 1, size - 1}, shape_wolf, woods, 1);
-    place_on(b, {0, 0, size - 1, size - 1}, shape_wolf, woods, 1);
-    place_on(b, {0, 0, size - 1, size - 1}, shape_spider, woods, 1);
+    for (int beast : {shape_wolf, shape_wolf, shape_spider}) {
+        place_on(b, whole_map, beast, bit(shape_forest));
+    }
 }
 
 // A bay under the hills: huts, a cave, piers and ships.
@@ -969,8 +977,7 @@ void plant_mismatches(Builder* rows, PlantedMismatches* planted) {
         const Point p = find_pair(*b, {8, 8, 55, 55}, shape_grass, map_catalogue[2].door_set);
         if (p.x >= 0 && b->npc_count < npc_slots) {
             put(b, p.x, p.y, shape_wolf);
-            const int s = b->npc_count++;
-            set_slot(b, s, p.x + 1, p.y, tile_of(shape_wolf), tile_of(shape_grass));
+            const int s = add_slot(b, p.x + 1, p.y, tile_of(shape_wolf), tile_of(shape_grass));
             plant(planted, 2, s);
         }
     }
@@ -991,15 +998,12 @@ void plant_mismatches(Builder* rows, PlantedMismatches* planted) {
         Builder* b = &rows[19];
         const Point p = find_pair(*b, {2, 34, 61, 40}, shape_grass, -1);
         if (p.x >= 0 && b->npc_count + 3 <= npc_slots) {
-            const int s = b->npc_count++;
-            set_slot(b, s, p.x, p.y, tile_of(shape_peasant), tile_of(shape_grass));
+            const int s = add_slot(b, p.x, p.y, tile_of(shape_peasant), tile_of(shape_grass));
             plant(planted, 19, s);
-            const int stale = b->npc_count++;
             const Point q = {p.x + 1, p.y};
-            set_slot(b, stale, q.x, q.y, tile_of(shape_guard), b->block->tiles[q.y * size + q.x]);
-            plant(planted, 19, stale);
-            const int s2 = b->npc_count++;
-            set_slot(b, s2, q.x, q.y, tile_of(shape_townswoman), b->block->tiles[q.y * size + q.x]);
+            const uint8_t ground = b->block->tiles[q.y * size + q.x];
+            plant(planted, 19, add_slot(b, q.x, q.y, tile_of(shape_guard), ground));
+            add_slot(b, q.x, q.y, tile_of(shape_townswoman), ground);
             put(b, q.x, q.y, shape_townswoman);
         }
     }
@@ -1015,8 +1019,8 @@ void plant_mismatches(Builder* rows, PlantedMismatches* planted) {
             }
             if (x < size - 10) {
                 b->block->tiles[y * size + x] = tile_of(shape_water, 2);
-                const int s = b->npc_count++;
-                set_slot(b, s, x, y, tile_of(shape_sea_serpent), tile_of(shape_water, 2));
+                const int s =
+                    add_slot(b, x, y, tile_of(shape_sea_serpent), tile_of(shape_water, 2));
                 plant(planted, 28, s);
                 break;
             }
