@@ -5,6 +5,7 @@
 #include "sample.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace {
 
@@ -493,6 +494,80 @@ void build_world(Builder* b, const RowPlan& plan, int door_set) {
 
 // ---- towns and castles ----
 
+// Tables of things put into a frame (a wall, a room, the whole map). A coordinate counts
+// from the frame's low edge (lo + n), its middle (mid + n) or its high edge (hi + n), so
+// one table serves walls of any size; on the whole map plain numbers are map coordinates.
+constexpr int lo = 0;
+constexpr int mid = 1000;
+constexpr int hi = 2000;
+
+int resolve(int low, int high, int v) {
+    if (v >= hi - mid / 2) {
+        return high + (v - hi);
+    }
+    if (v >= mid / 2) {
+        return (low + high) / 2 + (v - mid);
+    }
+    return low + v;
+}
+
+// One cell: a tile put into the map, or an NPC placed there.
+struct Spot {
+    int x, y, shape;
+};
+
+// A rectangle of one tile.
+struct Patch {
+    int x0, y0, x1, y1, shape;
+};
+
+template <size_t n> void put_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
+    for (const Spot& s : spots) {
+        put(b, resolve(frame.x0, frame.x1, s.x), resolve(frame.y0, frame.y1, s.y), s.shape);
+    }
+}
+
+// Places the NPCs in table order, which is the order of their slots.
+template <size_t n> void place_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
+    for (const Spot& s : spots) {
+        place_npc(b, resolve(frame.x0, frame.x1, s.x), resolve(frame.y0, frame.y1, s.y), s.shape);
+    }
+}
+
+template <size_t n> void fill_all(Builder* b, const Rect& frame, const Patch (&patches)[n]) {
+    for (const Patch& p : patches) {
+        fill(b,
+             {resolve(frame.x0, frame.x1, p.x0), resolve(frame.y0, frame.y1, p.y0),
+              resolve(frame.x0, frame.x1, p.x1), resolve(frame.y0, frame.y1, p.y1)},
+             p.shape);
+    }
+}
+
+// Paints `shape` on the cells strictly within (or strictly beyond) `radius` of `c`.
+enum Side { within, beyond };
+void paint_circle(Builder* b, Point c, int radius, Side side, int shape) {
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int d2 = (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y);
+            if (side == within ? d2 < radius * radius : d2 > radius * radius) {
+                put(b, x, y, shape);
+            }
+        }
+    }
+}
+
+// A room: `floor` inside `wall`s, a door in the middle of the south wall (or the north).
+void build_room(Builder* b, const Rect& r, int wall, int floor, bool door_south) {
+    fill(b, r, floor);
+    outline(b, r, wall);
+    put(b, (r.x0 + r.x1) / 2, door_south ? r.y1 : r.y0, shape_door);
+}
+
+// A room of stone walls and flagstones, the door to the south.
+void build_hall(Builder* b, const Rect& r) {
+    build_room(b, r, shape_stone_wall, shape_stone_floor, true);
+}
+
 // Grass with woods and scrub around the place.
 void build_countryside(Builder* b, uint32_t seed) {
     for (int y = 0; y < size; ++y) {
@@ -690,13 +765,6 @@ void build_walled_town(Builder* b, const RowPlan& plan) {
     }
 }
 
-// A room of stone walls and flagstones, door in the middle of the south wall.
-void build_hall(Builder* b, const Rect& r) {
-    fill(b, r, shape_stone_floor);
-    outline(b, r, shape_stone_wall);
-    put(b, (r.x0 + r.x1) / 2, r.y1, shape_door);
-}
-
 void build_castle(Builder* b, const RowPlan& plan) {
     const bool garden = plan.kind == palace;
     Rng& rng = b->rng;
@@ -781,106 +849,92 @@ void build_castle(Builder* b, const RowPlan& plan) {
     place_on(b, court, shape_child, bit(shape_grass) | bit(shape_flowers));
 }
 
-// A few cottages along a dirt road, fields and a well; no walls.
+struct Building {
+    Rect r;
+    bool door_south;
+    RoomKind kind;
+};
+
+// Builds the houses of a table, numbered from `number` on.
+template <size_t n> void build_all(Builder* b, const Building (&buildings)[n], int number) {
+    for (const Building& h : buildings) {
+        build_house(b, h.r, h.door_south, h.kind, number++);
+    }
+}
+
+// A few cottages on either side of a dirt road, a well at the crossroads and fields; no
+// walls.
 void build_hamlet(Builder* b) {
-    const int road_y = 30;
-    fill(b, {0, road_y, size - 1, road_y}, shape_road);
+    fill(b, {0, 30, size - 1, 30}, shape_road);
     fill(b, {34, 0, 34, size - 1}, shape_road);
-    put(b, 33, road_y - 1, shape_fountain);
-    int number = 1;
-    for (int i = 0; i < 4; ++i) {
-        const int x = 6 + i * 14;
-        if (i == 2) {
-            continue; // the crossroads
-        }
-        build_house(b, {x, road_y - 7, x + 7, road_y - 1}, true, i == 1 ? shop : house, number++);
-        build_house(b, {x, road_y + 1, x + 6, road_y + 6}, false, house, number++);
-    }
-    // Fields south of the houses.
-    for (int f = 0; f < 3; ++f) {
-        const Rect field = {6 + f * 18, 42, 18 + f * 18, 52};
-        fill(b, field, f == 1 ? shape_flowers : shape_scrub);
-    }
-    place_npc(b, 20, 47, shape_peasant);
-    place_npc(b, 40, 45, shape_peasant);
-    place_npc(b, 30, road_y, shape_child);
-    place_npc(b, 35, 20, shape_horse);
-    place_npc(b, 50, road_y, shape_guard);
+    put(b, 33, 29, shape_fountain);
+    static constexpr Building cottages[] = {
+        {{6, 23, 13, 29}, true, house},  {{6, 31, 12, 36}, false, house},
+        {{20, 23, 27, 29}, true, shop},  {{20, 31, 26, 36}, false, house},
+        {{48, 23, 55, 29}, true, house}, {{48, 31, 54, 36}, false, house}};
+    build_all(b, cottages, 1);
+    static constexpr Patch fields[] = {{6, 42, 18, 52, shape_scrub},
+                                       {24, 42, 36, 52, shape_flowers},
+                                       {42, 42, 54, 52, shape_scrub}};
+    fill_all(b, whole_map, fields);
+    static constexpr Spot folk[] = {{20, 47, shape_peasant},
+                                    {40, 45, shape_peasant},
+                                    {30, 30, shape_child},
+                                    {35, 20, shape_horse},
+                                    {50, 30, shape_guard}};
+    place_all(b, whole_map, folk);
 }
 
 // Tents round a fire in a forest clearing, with a stone signal tower.
 void build_camp(Builder* b) {
     const Point fire = {32, 30};
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            const int dx = x - fire.x;
-            const int dy = y - fire.y;
-            const int d2 = dx * dx + dy * dy;
-            if (d2 < 12 * 12) {
-                put(b, x, y, d2 < 8 * 8 ? shape_grass : shape_scrub);
-            } else if (d2 > 18 * 18) {
-                put(b, x, y, shape_forest);
-            }
-        }
-    }
+    paint_circle(b, fire, 12, within, shape_scrub);
+    paint_circle(b, fire, 8, within, shape_grass);
+    paint_circle(b, fire, 18, beyond, shape_forest);
     fill(b, {fire.x, 0, fire.x, fire.y - 2}, shape_road);
-    put(b, fire.x, fire.y, shape_campfire);
-    static constexpr Point tents[] = {{26, 26}, {38, 26}, {25, 32}, {39, 32},
-                                      {28, 36}, {36, 36}, {32, 37}};
-    for (const Point& t : tents) {
-        put(b, t.x, t.y, shape_tent);
-    }
-    const Rect tower = {42, 18, 46, 22};
-    build_hall(b, tower);
-    place_npc(b, 44, 20, shape_guard);
-    place_npc(b, 31, 29, shape_ranger);
-    place_npc(b, 33, 31, shape_ranger);
-    place_npc(b, 30, 31, shape_hero);
-    place_npc(b, 34, 28, shape_bard);
-    place_npc(b, 22, 30, shape_horse);
-    place_npc(b, 23, 31, shape_horse);
-    place_npc(b, 32, 21, shape_guard);
+    static constexpr Spot camp[] = {
+        {32, 30, shape_campfire}, {26, 26, shape_tent}, {38, 26, shape_tent}, {25, 32, shape_tent},
+        {39, 32, shape_tent},     {28, 36, shape_tent}, {36, 36, shape_tent}, {32, 37, shape_tent}};
+    put_all(b, whole_map, camp);
+    build_hall(b, {42, 18, 46, 22}); // the tower
+    static constexpr Spot campers[] = {{44, 20, shape_guard},  {31, 29, shape_ranger},
+                                       {33, 31, shape_ranger}, {30, 31, shape_hero},
+                                       {34, 28, shape_bard},   {22, 30, shape_horse},
+                                       {23, 31, shape_horse},  {32, 21, shape_guard}};
+    place_all(b, whole_map, campers);
     for (int beast : {shape_wolf, shape_wolf, shape_spider}) {
         place_on(b, whole_map, beast, bit(shape_forest));
     }
 }
 
-// A bay under the hills: huts, a cave, piers and ships.
+// A bay under the hills: huts, two caves, piers and ships.
 void build_cove(Builder* b, uint32_t seed) {
+    const Point bay = {44, 50};
+    paint_circle(b, bay, 18, within, shape_sand);
+    paint_circle(b, bay, 16, within, shape_shallows);
+    paint_circle(b, bay, 13, within, shape_water);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            const int dx = x - 44;
-            const int dy = y - 50;
-            const int d2 = dx * dx + dy * dy;
-            if (d2 < 18 * 18) {
-                put(b, x, y,
-                    d2 < 13 * 13   ? shape_water
-                    : d2 < 16 * 16 ? shape_shallows
-                                   : shape_sand);
-            } else if (y < 12 || x < 8) {
+            if (y < 12 || x < 8) { // hills along the north and west edges
                 put(b, x, y, (hash_cell(seed, x, y) & 3) == 0 ? shape_mountains : shape_hills);
             }
         }
     }
-    put(b, 20, 12, shape_cave);
-    put(b, 40, 12, shape_cave);
-    fill(b, {20, 13, 20, 24}, shape_road);
-    fill(b, {20, 24, 40, 24}, shape_road);
-    fill(b, {36, 30, 36, 40}, shape_bridge);
-    fill(b, {48, 30, 48, 40}, shape_bridge);
-    int number = 2;
-    build_house(b, {10, 17, 17, 23}, true, inn, number++);
-    build_house(b, {24, 17, 31, 23}, true, shop, number++);
-    build_house(b, {12, 26, 18, 31}, false, house, number++);
-    build_house(b, {24, 26, 30, 31}, false, smithy, number++);
-    place_npc(b, 20, 14, shape_sailor);
-    place_npc(b, 36, 38, shape_sailor);
-    place_npc(b, 22, 24, shape_beggar);
-    place_npc(b, 40, 13, shape_skeleton);
-    place_npc(b, 42, 44, shape_pirate_ship);
-    place_npc(b, 52, 48, shape_pirate_ship);
-    place_npc(b, 46, 56, shape_whirlpool);
-    place_npc(b, 33, 24, shape_sailor);
+    static constexpr Patch ways[] = {
+        {20, 12, 20, 12, shape_cave},   {40, 12, 40, 12, shape_cave},
+        {20, 13, 20, 24, shape_road},   {20, 24, 40, 24, shape_road},
+        {36, 30, 36, 40, shape_bridge}, {48, 30, 48, 40, shape_bridge}};
+    fill_all(b, whole_map, ways);
+    static constexpr Building huts[] = {{{10, 17, 17, 23}, true, inn},
+                                        {{24, 17, 31, 23}, true, shop},
+                                        {{12, 26, 18, 31}, false, house},
+                                        {{24, 26, 30, 31}, false, smithy}};
+    build_all(b, huts, 2);
+    static constexpr Spot folk[] = {{20, 14, shape_sailor},      {36, 38, shape_sailor},
+                                    {22, 24, shape_beggar},      {40, 13, shape_skeleton},
+                                    {42, 44, shape_pirate_ship}, {52, 48, shape_pirate_ship},
+                                    {46, 56, shape_whirlpool},   {33, 24, shape_sailor}};
+    place_all(b, whole_map, folk);
 }
 
 // Builds one catalogue row. Every place stands in open country that its kind then builds on.
