@@ -264,11 +264,12 @@ bool near_any(const Point* points, int count, int x, int y, int distance) {
     return false;
 }
 
-// Lays a road from `from` to `to`, first along x then along y (or the other way round),
-// bridging shallows. Gives up without a trace when the way meets deep water, lava or a
-// reserved cell.
 constexpr ShapeSet road_blockers =
     bit(shape_water) | bit(shape_lava) | bit(shape_mountains) | bit(shape_town) | bit(shape_castle);
+
+// Lays a road from `from` to `to`, first along x then along y (or the other way round),
+// bridging shallows. Gives up without a trace when the way meets deep water, lava,
+// mountains, another town or a reserved cell.
 
 bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reserved,
               int reserved_count) {
@@ -600,48 +601,37 @@ void build_coast(Builder* b, int coast, uint32_t seed) {
 
 enum RoomKind { shop, house, inn, healer_house, smithy };
 
-// The resident of a house, cycled through the townsfolk.
-int resident(int n) {
-    static constexpr int folk[] = {shape_townswoman, shape_peasant, shape_child,
-                                   shape_mage,       shape_jester,  shape_sailor};
-    return folk[n % 6];
-}
-
-// A building with brick walls and a wooden floor; the door sits in the middle of the
-// wall that faces `door_south` ? south : north. Windows in the opposite wall.
+// A brick house on a wooden floor, its door in the middle of the south wall (door_south)
+// or the north wall, windows in the wall opposite. `kind` furnishes it and gives it its
+// keeper; of plain houses every other one (odd `number`) has someone at home.
 void build_house(Builder* b, const Rect& r, bool door_south, RoomKind kind, int number) {
-    fill(b, r, shape_wood_floor);
-    outline(b, r, shape_brick_wall);
+    build_room(b, r, shape_brick_wall, shape_wood_floor, door_south);
+    for (int x = r.x0 + 2; x < r.x1 - 1; x += 3) {
+        put(b, x, door_south ? r.y0 : r.y1, shape_window);
+    }
     const int door_x = (r.x0 + r.x1) / 2;
     const int door_y = door_south ? r.y1 : r.y0;
-    const int back_y = door_south ? r.y0 : r.y1;
-    put(b, door_x, door_y, shape_door);
-    for (int x = r.x0 + 2; x < r.x1 - 1; x += 3) {
-        put(b, x, back_y, shape_window);
-    }
     const Rect in = grow(r, -1);
-    const int step = door_south ? 1 : -1;
+    const int step = door_south ? 1 : -1;          // one row nearer the door
     const int near_y = door_south ? in.y1 : in.y0; // the row inside the door
     const int far_y = door_south ? in.y0 : in.y1;  // the back row
+    if (kind != house && kind != healer_house) {
+        put(b, door_x + 1, door_y, shape_shop_sign);
+    }
     switch (kind) {
     case shop:
-    case smithy: {
-        put(b, door_x + 1, door_y, shape_shop_sign);
-        const int counter_y = near_y - step;
-        for (int x = in.x0; x < in.x1; ++x) {
-            put(b, x, counter_y, shape_counter);
-        }
+    case smithy: // a counter across the room, the keeper behind it
+        fill(b, {in.x0, near_y - step, in.x1 - 1, near_y - step}, shape_counter);
         put(b, in.x1, far_y, shape_chest);
-        place_npc(b, door_x, counter_y - step, kind == shop ? shape_merchant : shape_smith);
+        place_npc(b, door_x, near_y - 2 * step, kind == shop ? shape_merchant : shape_smith);
         return;
-    }
-    case inn:
-        put(b, door_x + 1, door_y, shape_shop_sign);
-        for (int y = far_y; y != near_y; y += step) {
+    case inn: // tables on every other row from the back wall
+        for (int y = in.y0; y <= in.y1; ++y) {
+            if (y == near_y || (y - far_y) % 2 != 0) {
+                continue;
+            }
             for (int x = in.x0 + 1; x < in.x1; x += 2) {
-                if ((y - far_y) % 2 == 0) {
-                    put(b, x, y, shape_table);
-                }
+                put(b, x, y, shape_table);
             }
         }
         place_npc(b, in.x0, far_y, shape_bard);
@@ -651,19 +641,23 @@ void build_house(Builder* b, const Rect& r, bool door_south, RoomKind kind, int 
         put(b, in.x1, far_y, shape_bed);
         place_npc(b, door_x, far_y, shape_healer);
         return;
-    case house:
+    case house: {
+        static constexpr int folk[] = {shape_townswoman, shape_peasant, shape_child,
+                                       shape_mage,       shape_jester,  shape_sailor};
         put(b, in.x0, far_y, shape_bed);
         put(b, in.x1, far_y, shape_chest);
         put(b, door_x, (in.y0 + in.y1) / 2, shape_table);
-        if (number % 2 == 1) { // every other house has someone at home
-            place_npc(b, in.x0, near_y, resident(number / 2));
+        if (number % 2 == 1) {
+            place_npc(b, in.x0, near_y, folk[number / 2 % 6]);
         }
         return;
     }
+    }
 }
 
-// Fills `area` with rows of buildings whose doors face the street at the south
-// (door_south) or north edge, with alleys between the rows and gardens between houses.
+// Fills `area` with rows of buildings whose doors face the street at its south
+// (door_south) or north edge, with alleys between the rows; now and then a garden takes
+// a building's place. Nothing is built next to `keep_clear`.
 void build_quarter(Builder* b, const Rect& area, bool door_south, const Rect& keep_clear,
                    int* number) {
     static constexpr RoomKind kinds[] = {shop,   house, inn,  house, healer_house,
@@ -675,16 +669,12 @@ void build_quarter(Builder* b, const Rect& area, bool door_south, const Rect& ke
         if (door_south ? far < area.y0 : far > area.y1) {
             return;
         }
-        int x = area.x0;
-        while (x + 4 <= area.x1) {
-            int width = 6 + random_below(&b->rng, 4);
-            if (x + width - 1 > area.x1) {
-                width = area.x1 - x + 1;
-            }
-            const Rect r = {x, door_south ? far : edge, x + width - 1, door_south ? edge : far};
+        for (int x = area.x0; x + 4 <= area.x1;) {
+            const int width = std::min(6 + random_below(&b->rng, 4), area.x1 - x + 1);
+            const Rect r = {x, std::min(far, edge), x + width - 1, std::max(far, edge)};
             if (width >= 5 && !overlaps(r, grow(keep_clear, 1))) {
                 if (random_below(&b->rng, 6) == 0) {
-                    fill(b, r, shape_flowers); // a garden instead of a house
+                    fill(b, r, shape_flowers);
                     put(b, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, shape_forest);
                 } else {
                     build_house(b, r, door_south, kinds[*number % 10], *number);
@@ -702,6 +692,8 @@ void build_quarter(Builder* b, const Rect& area, bool door_south, const Rect& ke
     }
 }
 
+// A walled town, or a port on the coast with piers: roads to four gates, cross streets
+// with a fountain on the market square, and four quarters of houses.
 void build_walled_town(Builder* b, const RowPlan& plan) {
     Rng& rng = b->rng;
     const bool by_the_sea = plan.kind == port;
@@ -716,19 +708,15 @@ void build_walled_town(Builder* b, const RowPlan& plan) {
     fill(b, wall, shape_grass);
     outline(b, wall, shape_brick_wall);
     outline(b, grow(wall, -1), shape_street);
-
-    // Roads to the four gates, the cross streets and the market square.
     fill(b, {cx, 0, cx, wall.y0 - 1}, shape_road);
     fill(b, {0, cy, wall.x0 - 1, cy}, shape_road);
     fill(b, {wall.x1 + 1, cy, size - 1, cy}, shape_road);
+    fill(b, {cx, wall.y1 + 1, cx, by_the_sea ? 51 : size - 1}, shape_road);
     if (by_the_sea) {
-        fill(b, {cx, wall.y1 + 1, cx, 51}, shape_road);
         for (int pier = 0; pier < 3; ++pier) {
             const int px = wall.x0 + 6 + pier * ((wall.x1 - wall.x0 - 12) / 2);
             fill(b, {px, 51, px, 58}, shape_bridge);
         }
-    } else {
-        fill(b, {cx, wall.y1 + 1, cx, size - 1}, shape_road);
     }
     fill(b, {cx - 1, wall.y0, cx + 1, wall.y1}, shape_street);
     fill(b, {wall.x0, cy - 1, wall.x1, cy + 1}, shape_street);
@@ -737,13 +725,12 @@ void build_walled_town(Builder* b, const RowPlan& plan) {
     put(b, cx, cy, shape_fountain);
 
     // Guards inside the gates first: the slots run out before the houses do.
-    place_npc(b, cx - 1, wall.y0 + 1, shape_guard);
-    place_npc(b, cx + 1, wall.y0 + 1, shape_guard);
-    place_npc(b, cx - 1, wall.y1 - 1, shape_guard);
-    place_npc(b, cx + 1, wall.y1 - 1, shape_guard);
-    place_npc(b, wall.x0 + 1, cy + 1, shape_guard);
-    place_npc(b, wall.x1 - 1, cy - 1, shape_guard);
-    place_npc(b, wall.x0 + 2, cy - 1, shape_beggar);
+    static constexpr Spot gate_folk[] = {
+        {mid - 1, lo + 1, shape_guard}, {mid + 1, lo + 1, shape_guard},
+        {mid - 1, hi - 1, shape_guard}, {mid + 1, hi - 1, shape_guard},
+        {lo + 1, mid + 1, shape_guard}, {hi - 1, mid - 1, shape_guard},
+        {lo + 2, mid - 1, shape_beggar}};
+    place_all(b, wall, gate_folk);
 
     int number = static_cast<int>(plan.seed % 10);
     build_quarter(b, {wall.x0 + 2, wall.y0 + 2, cx - 2, cy - 2}, true, square, &number);
@@ -751,62 +738,58 @@ void build_walled_town(Builder* b, const RowPlan& plan) {
     build_quarter(b, {wall.x0 + 2, cy + 2, cx - 2, wall.y1 - 2}, false, square, &number);
     build_quarter(b, {cx + 2, cy + 2, wall.x1 - 2, wall.y1 - 2}, false, square, &number);
 
-    // People about the square and the streets.
-    static constexpr int street_folk[] = {shape_child,  shape_peasant, shape_townswoman,
-                                          shape_bard,   shape_child,   shape_sailor,
-                                          shape_jester, shape_peasant};
-    for (int folk : street_folk) {
+    // People about the square and the streets, ships off the piers.
+    for (int folk : {shape_child, shape_peasant, shape_townswoman, shape_bard, shape_child,
+                     shape_sailor, shape_jester, shape_peasant}) {
         place_on(b, square, folk, bit(shape_street));
     }
     place_on(b, grow(wall, -1), shape_townswoman, bit(shape_street));
     if (by_the_sea) {
-        place_on(b, {0, 56, size - 1, size - 1}, shape_pirate_ship, bit(shape_water));
-        place_on(b, {0, 56, size - 1, size - 1}, shape_sea_serpent, bit(shape_water));
+        const Rect sea = {0, 56, size - 1, size - 1};
+        place_on(b, sea, shape_pirate_ship, bit(shape_water));
+        place_on(b, sea, shape_sea_serpent, bit(shape_water));
     }
 }
 
+// A castle, or a palace with a garden court: a moat round a curtain wall with corner
+// towers, the keep with the throne hall in the north, barracks and kitchen in the court.
 void build_castle(Builder* b, const RowPlan& plan) {
     const bool garden = plan.kind == palace;
     Rng& rng = b->rng;
     const Rect wall = {10 + random_below(&rng, 4), 8 + random_below(&rng, 4),
                        49 + random_below(&rng, 4), 48 + random_below(&rng, 4)};
     const int cx = (wall.x0 + wall.x1) / 2;
-    fill(b, {wall.x0 - 4, wall.y0 - 4, wall.x1 + 4, wall.y1 + 4}, shape_grass);
-    for (int ring = 2; ring <= 3; ++ring) {
-        outline(b, {wall.x0 - ring, wall.y0 - ring, wall.x1 + ring, wall.y1 + ring},
-                ring == 2 ? shape_shallows : shape_water);
-    }
+    fill(b, grow(wall, 4), shape_grass);
+    outline(b, grow(wall, 2), shape_shallows);
+    outline(b, grow(wall, 3), shape_water);
     fill(b, wall, garden ? shape_flowers : shape_grass);
     outline(b, wall, shape_stone_wall);
-    // Corner towers.
-    for (const Point& corner : {Point{wall.x0, wall.y0}, Point{wall.x1 - 2, wall.y0},
-                                Point{wall.x0, wall.y1 - 2}, Point{wall.x1 - 2, wall.y1 - 2}}) {
-        fill(b, {corner.x, corner.y, corner.x + 2, corner.y + 2}, shape_stone_wall);
-    }
-    // Gate, bridge over the moat, road out.
-    fill(b, {cx, wall.y1, cx, wall.y1}, shape_street);
-    fill(b, {cx, wall.y1 + 1, cx, wall.y1 + 1}, shape_grass);
-    fill(b, {cx, wall.y1 + 2, cx, wall.y1 + 3}, shape_bridge);
+    // Corner towers, the gate, the bridge over the moat and the path up to the keep.
+    static constexpr Patch works[] = {
+        {lo, lo, lo + 2, lo + 2, shape_stone_wall}, {hi - 2, lo, hi, lo + 2, shape_stone_wall},
+        {lo, hi - 2, lo + 2, hi, shape_stone_wall}, {hi - 2, hi - 2, hi, hi, shape_stone_wall},
+        {mid, hi, mid, hi, shape_street},           {mid, hi + 1, mid, hi + 1, shape_grass},
+        {mid, hi + 2, mid, hi + 3, shape_bridge},   {mid, lo + 21, mid, hi - 1, shape_street}};
+    fill_all(b, wall, works);
     fill(b, {cx, wall.y1 + 4, cx, size - 1}, shape_road);
-    fill(b, {cx, wall.y0 + 21, cx, wall.y1 - 1}, shape_street);
 
-    // The keep: the throne hall with a room on each side.
+    // The keep: the throne hall between the royal chamber (west) and the treasury (east).
     const Rect keep = {cx - 12, wall.y0 + 3, cx + 12, wall.y0 + 20};
     build_hall(b, keep);
-    fill(b, {cx - 6, keep.y0, cx - 6, keep.y1}, shape_stone_wall);
-    fill(b, {cx + 6, keep.y0, cx + 6, keep.y1}, shape_stone_wall);
-    put(b, cx - 6, keep.y1 - 3, shape_door);
-    put(b, cx + 6, keep.y1 - 3, shape_door);
-    put(b, cx, keep.y0 + 2, shape_throne);
-    // Royal chamber (west) and treasury (east).
-    put(b, keep.x0 + 2, keep.y0 + 2, shape_bed);
-    put(b, keep.x0 + 4, keep.y0 + 2, shape_chest);
-    put(b, keep.x0 + 2, keep.y0 + 6, shape_table);
+    for (int side : {-6, 6}) {
+        fill(b, {cx + side, keep.y0, cx + side, keep.y1}, shape_stone_wall);
+        put(b, cx + side, keep.y1 - 3, shape_door);
+    }
+    static constexpr Spot furniture[] = {{mid, lo + 2, shape_throne},
+                                         {lo + 2, lo + 2, shape_bed},
+                                         {lo + 4, lo + 2, shape_chest},
+                                         {lo + 2, lo + 6, shape_table}};
+    put_all(b, keep, furniture);
     for (int y = keep.y0 + 2; y < keep.y1 - 4; y += 2) {
         put(b, keep.x1 - 2, y, shape_chest);
         put(b, keep.x1 - 4, y, shape_chest);
     }
-    // Barracks and kitchen in the courtyard.
+    // Barracks and kitchen in the court, with fountains or flower beds and trees.
     const Rect barracks = {wall.x0 + 4, wall.y0 + 25, cx - 5, wall.y1 - 4};
     const Rect kitchen = {cx + 5, wall.y0 + 25, wall.x1 - 4, wall.y1 - 4};
     build_hall(b, barracks);
@@ -818,18 +801,20 @@ void build_castle(Builder* b, const RowPlan& plan) {
         put(b, x, kitchen.y0 + 3, shape_table);
     }
     put(b, kitchen.x1 - 1, kitchen.y0 + 1, shape_chest);
+    static constexpr Spot fountains[] = {{mid - 8, hi - 3, shape_fountain},
+                                         {mid + 8, hi - 3, shape_fountain}};
+    static constexpr Patch beds_and_trees[] = {{mid - 3, lo + 23, mid - 2, hi - 3, shape_flowers},
+                                               {mid + 2, lo + 23, mid + 3, hi - 3, shape_flowers},
+                                               {lo + 4, lo + 21, lo + 6, lo + 23, shape_forest},
+                                               {hi - 6, lo + 21, hi - 4, lo + 23, shape_forest}};
     if (garden) {
-        put(b, cx - 8, wall.y1 - 3, shape_fountain);
-        put(b, cx + 8, wall.y1 - 3, shape_fountain);
+        put_all(b, wall, fountains);
     } else {
-        // Flower beds by the path and a few trees in the corners of the court.
-        fill(b, {cx - 3, wall.y0 + 23, cx - 2, wall.y1 - 3}, shape_flowers);
-        fill(b, {cx + 2, wall.y0 + 23, cx + 3, wall.y1 - 3}, shape_flowers);
-        fill(b, {wall.x0 + 4, wall.y0 + 21, wall.x0 + 6, wall.y0 + 23}, shape_forest);
-        fill(b, {wall.x1 - 6, wall.y0 + 21, wall.x1 - 4, wall.y0 + 23}, shape_forest);
+        fill_all(b, wall, beds_and_trees);
     }
 
-    // The court.
+    // The court in the keep, then the guards at the gate and in the barracks, a cook in the
+    // kitchen and a horse by the road.
     place_npc(b, cx, keep.y0 + 2, shape_regent);
     for (int y = keep.y0 + 4; y < keep.y1 - 1; y += 3) {
         place_npc(b, cx - 3, y, shape_guard);
@@ -839,11 +824,12 @@ void build_castle(Builder* b, const RowPlan& plan) {
     place_npc(b, cx + 1, keep.y0 + 3, shape_mage);
     place_npc(b, keep.x0 + 3, keep.y0 + 4, garden ? shape_townswoman : shape_child);
     place_npc(b, keep.x1 - 3, keep.y1 - 2, shape_merchant);
-    place_npc(b, cx - 1, wall.y1 - 1, shape_guard);
-    place_npc(b, cx + 1, wall.y1 - 1, shape_guard);
-    place_npc(b, barracks.x0 + 2, barracks.y1 - 1, shape_guard);
-    place_npc(b, kitchen.x0 + 2, kitchen.y1 - 1, shape_peasant);
-    place_npc(b, cx + 4, wall.y1 + 6, shape_horse);
+    static constexpr Spot household[] = {{mid - 1, hi - 1, shape_guard},
+                                         {mid + 1, hi - 1, shape_guard},
+                                         {lo + 6, hi - 5, shape_guard},
+                                         {mid + 7, hi - 5, shape_peasant},
+                                         {mid + 4, hi + 6, shape_horse}};
+    place_all(b, wall, household);
     const Rect court = {wall.x0 + 1, wall.y0 + 21, wall.x1 - 1, wall.y1 - 1};
     place_on(b, court, shape_bard, bit(shape_grass) | bit(shape_flowers));
     place_on(b, court, shape_child, bit(shape_grass) | bit(shape_flowers));
