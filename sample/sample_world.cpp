@@ -40,6 +40,11 @@ struct Point {
     int x, y;
 };
 
+struct Circle {
+    Point c;
+    int r;
+};
+
 constexpr Rect whole_map = {0, 0, size - 1, size - 1};
 
 bool inside(int x, int y) {
@@ -77,6 +82,11 @@ void outline(Builder* b, const Rect& r, int shape) {
         put(b, r.x0, y, shape);
         put(b, r.x1, y, shape);
     }
+}
+
+// The squared distance between `a` and (x, y).
+int dist2(Point a, int x, int y) {
+    return (x - a.x) * (x - a.x) + (y - a.y) * (y - a.y);
 }
 
 bool overlaps(const Rect& a, const Rect& b) {
@@ -205,63 +215,53 @@ int ridge(uint32_t seed, int x, int y) {
     return r < 0 ? 0 : r;
 }
 
-// The terrain of one cell from its height above the sea, moisture, ridge value and hash.
+// The terrain of one cell from its height above the sea, moisture, ridge value and hash,
+// as a list of rules: the first that holds decides.
 int classify(Climate climate, int above, int moisture, int ridge_value, uint32_t h) {
-    if (above < -70) {
-        return shape_water;
-    }
     if (above < 0) {
-        return shape_shallows;
+        return above < -70 ? shape_water : shape_shallows;
     }
     if (climate == volcanic) {
-        if (ridge_value > 950 && above > 50) {
-            return shape_lava;
-        }
-        if ((ridge_value > 880 && above > 40) || above > 380) {
-            return shape_mountains;
-        }
-        if ((ridge_value > 800 && above > 30) || above > 300) {
-            return shape_hills;
-        }
-        if (above < 30) {
-            return shape_sand;
-        }
-        if (moisture > 620) {
-            return shape_forest;
-        }
-        return moisture < 500 ? shape_scrub : shape_grass;
-    }
-    if ((ridge_value > 925 && above > 60) || above > 400) {
-        return shape_mountains;
-    }
-    if ((ridge_value > 850 && above > 40) || above > 320) {
-        return shape_hills;
-    }
-    if (climate == frozen && (above > 170 || above < 20)) {
-        return (h & 15) == 0 ? shape_forest : shape_snow;
-    }
-    if (above < 20) {
-        return shape_sand;
+        return ridge_value > 950 && above > 50                    ? shape_lava
+               : (ridge_value > 880 && above > 40) || above > 380 ? shape_mountains
+               : (ridge_value > 800 && above > 30) || above > 300 ? shape_hills
+               : above < 30                                       ? shape_sand
+               : moisture > 620                                   ? shape_forest
+               : moisture < 500                                   ? shape_scrub
+                                                                  : shape_grass;
     }
     const bool wet = climate == marsh;
-    if (moisture > (wet ? 520 : 640) && above < (wet ? 260 : 90)) {
-        return shape_swamp;
-    }
-    if (moisture > 575) {
-        return shape_forest;
-    }
-    return moisture < 440 ? shape_scrub : shape_grass;
+    const bool frost = climate == frozen && (above > 170 || above < 20);
+    return (ridge_value > 925 && above > 60) || above > 400           ? shape_mountains
+           : (ridge_value > 850 && above > 40) || above > 320         ? shape_hills
+           : frost && (h & 15) == 0                                   ? shape_forest
+           : frost                                                    ? shape_snow
+           : above < 20                                               ? shape_sand
+           : moisture > (wet ? 520 : 640) && above < (wet ? 260 : 90) ? shape_swamp
+           : moisture > 575                                           ? shape_forest
+           : moisture < 440                                           ? shape_scrub
+                                                                      : shape_grass;
 }
 
+// Whether (x, y) lies closer than `distance` to one of `points`.
 bool near_any(const Point* points, int count, int x, int y, int distance) {
     for (int i = 0; i < count; ++i) {
-        const int dx = points[i].x - x;
-        const int dy = points[i].y - y;
-        if (dx * dx + dy * dy < distance * distance) {
+        if (dist2(points[i], x, y) < distance * distance) {
             return true;
         }
     }
     return false;
+}
+
+// The time doors of `door_set` (none when it is -1); returns how many.
+int door_points(int door_set, Point* points) {
+    if (door_set < 0) {
+        return 0;
+    }
+    for (int i = 0; i < doors_per_set; ++i) {
+        points[i] = {time_door_table[door_set][i].x, time_door_table[door_set][i].y};
+    }
+    return doors_per_set;
 }
 
 constexpr ShapeSet road_blockers =
@@ -339,157 +339,158 @@ int place_monster(Builder* b, int monster, const Point* sites, int site_count) {
     return -1;
 }
 
-void build_world(Builder* b, const RowPlan& plan, int door_set) {
-    Rng& rng = b->rng;
-    // Each land mass is a cluster of three overlapping domes.
-    Point domes[4 * 3];
-    int dome_radii[4 * 3];
-    Point centres[4];
-    int radii[4];
-    // One land mass fills the middle; several take a quarter of the map each, so that
-    // straits run between them.
+// The plan of a world map before its terrain: the land domes and the sites.
+struct Layout {
+    Circle domes[4 * 3]; // three a land mass, the first of them the land mass itself
+    int dome_count;
+    Point sites[doors_per_set + 1 + 6]; // the time doors, the castle, then the towns
+    int site_count;
+    int castle; // index of the castle in `sites`
+};
+
+// One land mass fills the middle; several take a quarter of the map each, so that straits
+// run between them. Each is a cluster of three overlapping domes.
+void raise_land(Rng* rng, int continents, Layout* l) {
     static constexpr Point quarters[4] = {{19, 19}, {44, 19}, {44, 44}, {19, 44}};
-    const int first_quarter = random_below(&rng, 4);
-    for (int c = 0; c < plan.continents; ++c) {
-        if (plan.continents == 1) {
-            centres[c] = {28 + random_below(&rng, 8), 28 + random_below(&rng, 8)};
-            radii[c] = 20 + random_below(&rng, 5);
+    const int first_quarter = random_below(rng, 4);
+    for (int c = 0; c < continents; ++c) {
+        Circle land;
+        if (continents == 1) {
+            land = {{28 + random_below(rng, 8), 28 + random_below(rng, 8)},
+                    20 + random_below(rng, 5)};
         } else {
             const Point q = quarters[(first_quarter + c) % 4];
-            centres[c] = {q.x - 4 + random_below(&rng, 9), q.y - 4 + random_below(&rng, 9)};
-            radii[c] = 12 + random_below(&rng, 6);
+            land = {{q.x - 4 + random_below(rng, 9), q.y - 4 + random_below(rng, 9)},
+                    12 + random_below(rng, 6)};
         }
-        domes[3 * c] = centres[c];
-        dome_radii[3 * c] = radii[c];
+        l->domes[l->dome_count++] = land;
+        const int reach = land.r * 3 / 4;
         for (int k = 1; k < 3; ++k) {
-            const int reach = radii[c] * 3 / 4;
-            domes[3 * c + k] = {centres[c].x - reach + random_below(&rng, 2 * reach + 1),
-                                centres[c].y - reach + random_below(&rng, 2 * reach + 1)};
-            dome_radii[3 * c + k] = radii[c] * 3 / 4 + random_below(&rng, 5);
+            l->domes[l->dome_count++] = {{land.c.x - reach + random_below(rng, 2 * reach + 1),
+                                          land.c.y - reach + random_below(rng, 2 * reach + 1)},
+                                         reach + random_below(rng, 5)};
         }
     }
+}
 
-    // Sites: the time doors, the castle and the towns; all of them on raised ground.
-    Point sites[4 + 1 + 6];
-    int site_count = 0;
-    if (door_set >= 0) {
-        for (const DoorPosition& d : time_door_table[door_set]) {
-            sites[site_count++] = {d.x, d.y};
-        }
-    }
-    const int first_town = site_count;
+// The sites: the time doors, then the castle and the towns, each on the land masses in
+// turn, inside the map's border and apart from the others.
+void choose_sites(Rng* rng, const RowPlan& plan, int door_set, Layout* l) {
+    l->site_count = door_points(door_set, l->sites);
+    l->castle = l->site_count;
     for (int t = 0; t <= plan.towns; ++t) {
-        const int c = t % plan.continents;
+        const Circle& land = l->domes[3 * (t % plan.continents)];
+        const int spread = land.r / 2;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const int spread = radii[c] / 2;
-            const Point p = {centres[c].x - spread + random_below(&rng, 2 * spread + 1),
-                             centres[c].y - spread + random_below(&rng, 2 * spread + 1)};
+            const Point p = {land.c.x - spread + random_below(rng, 2 * spread + 1),
+                             land.c.y - spread + random_below(rng, 2 * spread + 1)};
             if (p.x >= 4 && p.y >= 4 && p.x < size - 4 && p.y < size - 4 &&
-                !near_any(sites, site_count, p.x, p.y, 7)) {
-                sites[site_count++] = p;
+                !near_any(l->sites, l->site_count, p.x, p.y, 7)) {
+                l->sites[l->site_count++] = p;
                 break;
             }
         }
     }
+}
 
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            int dome = 0;
-            for (int d = 0; d < 3 * plan.continents; ++d) {
-                const int dx = x - domes[d].x;
-                const int dy = y - domes[d].y;
-                const int r2 = dome_radii[d] * dome_radii[d];
-                const int d2 = dx * dx + dy * dy;
-                if (d2 < r2) {
-                    dome = std::max(dome, 400 * (r2 - d2) / r2);
-                }
-            }
-            for (int s = 0; s < site_count; ++s) {
-                const int dx = x - sites[s].x;
-                const int dy = y - sites[s].y;
-                const int d2 = dx * dx + dy * dy;
-                if (d2 < 16) {
-                    dome = std::max(dome, 300 * (16 - d2) / 16 + 100);
-                }
-            }
-            int elevation = 230 + fractal(plan.seed, x, y) - 512 + dome;
-            const int edge = std::min(std::min(x, y), std::min(size - 1 - x, size - 1 - y));
-            if (edge < 8) {
-                elevation -= (8 - edge) * 60;
-            }
-            const int moisture = fractal(plan.seed + 100, x, y);
-            const uint32_t h = hash_cell(plan.seed + 200, x, y);
-            const int shape = classify(plan.climate, elevation - sea_level, moisture,
-                                       ridge(plan.seed + 50, x, y), h);
-            // Water keeps a wave phase in the bits the renderer leaves alone.
-            const int low = is_water(shape) ? static_cast<int>(h >> 8 & 3) : 0;
-            b->block->tiles[y * size + x] = tile_of(shape, low);
+// Height of a cell above the sea: noise raised by the land domes and the sites (every
+// site stands on raised ground), sunk towards the map's edge so the world is an island.
+int height_at(const Layout& l, uint32_t seed, int x, int y) {
+    int raise = 0;
+    for (int d = 0; d < l.dome_count; ++d) {
+        const int r2 = l.domes[d].r * l.domes[d].r;
+        const int d2 = dist2(l.domes[d].c, x, y);
+        if (d2 < r2) {
+            raise = std::max(raise, 400 * (r2 - d2) / r2);
         }
     }
+    for (int s = 0; s < l.site_count; ++s) {
+        const int d2 = dist2(l.sites[s], x, y);
+        if (d2 < 16) {
+            raise = std::max(raise, 300 * (16 - d2) / 16 + 100);
+        }
+    }
+    const int edge = std::min(std::min(x, y), std::min(size - 1 - x, size - 1 - y));
+    const int sink = edge < 8 ? (8 - edge) * 60 : 0;
+    return 230 + fractal(seed, x, y) - 512 + raise - sink - sea_level;
+}
 
-    // Clearings: every site stands on open ground with open ground around it.
+// The castle and the towns, each in a clearing of open ground, and the roads from the
+// castle to the towns.
+void settle(Builder* b, const Layout& l, Climate climate) {
     constexpr ShapeSet closed_ground = bit(shape_water) | bit(shape_shallows) |
                                        bit(shape_mountains) | bit(shape_lava) | bit(shape_swamp);
-    const int open_ground = plan.climate == frozen ? shape_snow : shape_grass;
-    for (int s = 0; s < site_count; ++s) {
-        for (int dy = -1; dy <= 1; ++dy) {
-            for (int dx = -1; dx <= 1; ++dx) {
-                const int x = sites[s].x + dx;
-                const int y = sites[s].y + dy;
-                if (is_in(closed_ground, shape_at(*b, x, y)) || (dx == 0 && dy == 0)) {
+    const int open_ground = climate == frozen ? shape_snow : shape_grass;
+    for (int s = 0; s < l.site_count; ++s) {
+        for (int y = l.sites[s].y - 1; y <= l.sites[s].y + 1; ++y) {
+            for (int x = l.sites[s].x - 1; x <= l.sites[s].x + 1; ++x) {
+                if (is_in(closed_ground, shape_at(*b, x, y)) ||
+                    (x == l.sites[s].x && y == l.sites[s].y)) {
                     put(b, x, y, open_ground);
                 }
             }
         }
     }
-    put(b, sites[first_town].x, sites[first_town].y, shape_castle);
-    for (int s = first_town + 1; s < site_count; ++s) {
-        put(b, sites[s].x, sites[s].y, shape_town);
+    const Point castle = l.sites[l.castle];
+    put(b, castle.x, castle.y, shape_castle);
+    for (int s = l.castle + 1; s < l.site_count; ++s) {
+        put(b, l.sites[s].x, l.sites[s].y, shape_town);
     }
-    for (int s = first_town + 1; s < site_count; ++s) {
-        const Point castle_site = sites[first_town];
-        if (!lay_road(b, castle_site, sites[s], true, sites, first_town)) {
-            lay_road(b, castle_site, sites[s], false, sites, first_town);
+    for (int s = l.castle + 1; s < l.site_count; ++s) {
+        if (!lay_road(b, castle, l.sites[s], true, l.sites, l.castle)) {
+            lay_road(b, castle, l.sites[s], false, l.sites, l.castle);
         }
     }
+}
 
-    // Caves at the foot of the hills.
+// A world map: land masses from domes and noise, terrain by climate, the castle and the
+// towns joined by roads, two caves, the hero by the castle and the creatures.
+void build_world(Builder* b, const RowPlan& plan, int door_set) {
+    Layout l{};
+    raise_land(&b->rng, plan.continents, &l);
+    choose_sites(&b->rng, plan, door_set, &l);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const uint32_t h = hash_cell(plan.seed + 200, x, y);
+            const int shape =
+                classify(plan.climate, height_at(l, plan.seed, x, y),
+                         fractal(plan.seed + 100, x, y), ridge(plan.seed + 50, x, y), h);
+            // Water keeps a wave phase in the bits the renderer leaves alone.
+            const int low = is_water(shape) ? static_cast<int>(h >> 8 & 3) : 0;
+            b->block->tiles[y * size + x] = tile_of(shape, low);
+        }
+    }
+    settle(b, l, plan.climate);
+
+    // Caves at the foot of the hills, away from the sites.
     for (int placed = 0, attempt = 0; placed < 2 && attempt < 500; ++attempt) {
-        const int x = 2 + random_below(&rng, size - 4);
-        const int y = 2 + random_below(&rng, size - 4);
+        const int x = 2 + random_below(&b->rng, size - 4);
+        const int y = 2 + random_below(&b->rng, size - 4);
         if (shape_at(*b, x, y) == shape_hills && shape_at(*b, x, y + 1) != shape_hills &&
-            !is_water(shape_at(*b, x, y + 1)) && !near_any(sites, site_count, x, y, 4)) {
+            !is_water(shape_at(*b, x, y + 1)) && !near_any(l.sites, l.site_count, x, y, 4)) {
             put(b, x, y, shape_cave);
             ++placed;
         }
     }
 
-    // The party near the castle, then the creatures of this climate.
-    const Point castle_site = sites[first_town];
-    place_npc(b, castle_site.x, castle_site.y + 1, shape_hero);
-    static constexpr int temperate_life[] = {
-        shape_orc,   shape_wolf,  shape_rat,   shape_skeleton, shape_ranger, shape_spider,
-        shape_horse, shape_snake, shape_slime, shape_orc,      shape_bat,    shape_dragon};
-    static constexpr int volcanic_life[] = {
-        shape_demon, shape_dragon,   shape_skeleton, shape_bat, shape_orc,   shape_demon,
-        shape_snake, shape_skeleton, shape_orc,      shape_rat, shape_demon, shape_bat};
-    static constexpr int frozen_life[] = {shape_wolf, shape_ghost,  shape_wolf,   shape_skeleton,
-                                          shape_orc,  shape_ghost,  shape_ranger, shape_spider,
-                                          shape_wolf, shape_dragon, shape_horse,  shape_ghost};
-    static constexpr int marsh_life[] = {shape_slime, shape_snake,    shape_bat,    shape_ghost,
-                                         shape_slime, shape_orc,      shape_spider, shape_snake,
-                                         shape_rat,   shape_skeleton, shape_slime,  shape_wolf};
-    const int* life = plan.climate == volcanic ? volcanic_life
-                      : plan.climate == frozen ? frozen_life
-                      : plan.climate == marsh  ? marsh_life
-                                               : temperate_life;
-    for (int i = 0; i < 12; ++i) {
-        place_monster(b, life[i], sites, site_count);
+    // The hero by the castle, then the creatures of the climate and of the sea.
+    place_npc(b, l.sites[l.castle].x, l.sites[l.castle].y + 1, shape_hero);
+    // The creatures of the land, one row a climate in the order of Climate.
+    static constexpr int land_life[4][12] = {
+        {shape_orc, shape_wolf, shape_rat, shape_skeleton, shape_ranger, shape_spider, shape_horse,
+         shape_snake, shape_slime, shape_orc, shape_bat, shape_dragon},
+        {shape_demon, shape_dragon, shape_skeleton, shape_bat, shape_orc, shape_demon, shape_snake,
+         shape_skeleton, shape_orc, shape_rat, shape_demon, shape_bat},
+        {shape_wolf, shape_ghost, shape_wolf, shape_skeleton, shape_orc, shape_ghost, shape_ranger,
+         shape_spider, shape_wolf, shape_dragon, shape_horse, shape_ghost},
+        {shape_slime, shape_snake, shape_bat, shape_ghost, shape_slime, shape_orc, shape_spider,
+         shape_snake, shape_rat, shape_skeleton, shape_slime, shape_wolf}};
+    for (int monster : land_life[plan.climate]) {
+        place_monster(b, monster, l.sites, l.site_count);
     }
-    static constexpr int sea_life[] = {shape_sea_serpent, shape_pirate_ship, shape_whirlpool,
-                                       shape_sea_serpent, shape_pirate_ship};
-    for (int monster : sea_life) {
-        place_monster(b, monster, sites, site_count);
+    for (int monster : {shape_sea_serpent, shape_pirate_ship, shape_whirlpool, shape_sea_serpent,
+                        shape_pirate_ship}) {
+        place_monster(b, monster, l.sites, l.site_count);
     }
 }
 
@@ -549,7 +550,7 @@ enum Side { within, beyond };
 void paint_circle(Builder* b, Point c, int radius, Side side, int shape) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            const int d2 = (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y);
+            const int d2 = dist2(c, x, y);
             if (side == within ? d2 < radius * radius : d2 > radius * radius) {
                 put(b, x, y, shape);
             }
@@ -984,12 +985,7 @@ constexpr RowPlan plans[map_count] = {
 // `area`, with neither cell taken by an NPC nor next to a time door of `door_set`.
 Point find_pair(const Builder& b, const Rect& area, int shape, int door_set) {
     Point doors[doors_per_set];
-    int door_count = 0;
-    if (door_set >= 0) {
-        for (const DoorPosition& d : time_door_table[door_set]) {
-            doors[door_count++] = {d.x, d.y};
-        }
-    }
+    const int door_count = door_points(door_set, doors);
     for (int y = area.y0; y <= area.y1; ++y) {
         for (int x = area.x0; x < area.x1; ++x) {
             if (shape_at(b, x, y) == shape && shape_at(b, x + 1, y) == shape &&
