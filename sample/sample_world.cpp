@@ -981,17 +981,20 @@ constexpr RowPlan plans[map_count] = {
     {0x201E, palace},                 // MAPG93 Q Ilva's Palace
 };
 
-// First cell, row by row, whose shape is `shape` and whose east neighbour is too, in
-// `area`, with neither cell taken by an NPC nor next to a time door of `door_set`.
-Point find_pair(const Builder& b, const Rect& area, int shape, int door_set) {
+// The first cell, row by row, of `area` that starts a run of `length` cells eastwards
+// showing `shape`, none of them taken by an NPC or near a time door of `door_set`;
+// {-1, -1} when there is none.
+Point find_run(const Builder& b, const Rect& area, int shape, int length, int door_set) {
     Point doors[doors_per_set];
     const int door_count = door_points(door_set, doors);
     for (int y = area.y0; y <= area.y1; ++y) {
-        for (int x = area.x0; x < area.x1; ++x) {
-            if (shape_at(b, x, y) == shape && shape_at(b, x + 1, y) == shape &&
-                !occupied(b, x, y) && !occupied(b, x + 1, y) &&
-                !near_any(doors, door_count, x, y, 3) &&
-                !near_any(doors, door_count, x + 1, y, 3)) {
+        for (int x = area.x0; x + length - 1 <= area.x1; ++x) {
+            bool fits = true;
+            for (int i = x; i < x + length && fits; ++i) {
+                fits = shape_at(b, i, y) == shape && !occupied(b, i, y) &&
+                       !near_any(doors, door_count, i, y, 3);
+            }
+            if (fits) {
                 return {x, y};
             }
         }
@@ -1008,59 +1011,39 @@ void plant(PlantedMismatches* planted, int row, int slot) {
 // The planted disagreements between maps and NPC files.
 void plant_mismatches(Builder* rows, PlantedMismatches* planted) {
     // Firstland: a wolf moved one cell east; the map still shows it where it was.
-    {
-        Builder* b = &rows[2];
-        const Point p = find_pair(*b, {8, 8, 55, 55}, shape_grass, map_catalogue[2].door_set);
-        if (p.x >= 0 && b->npc_count < npc_slots) {
-            put(b, p.x, p.y, shape_wolf);
-            const int s = add_slot(b, p.x + 1, p.y, tile_of(shape_wolf), tile_of(shape_grass));
-            plant(planted, 2, s);
-        }
+    Builder* b = &rows[2];
+    Point p = find_run(*b, {8, 8, 55, 55}, shape_grass, 2, map_catalogue[2].door_set);
+    if (p.x >= 0 && b->npc_count < npc_slots) {
+        put(b, p.x, p.y, shape_wolf);
+        plant(planted, 2, add_slot(b, p.x + 1, p.y, tile_of(shape_wolf), tile_of(shape_grass)));
     }
     // Le Falcon: a merchant's record carries other low bits than the map's tile.
-    {
-        Builder* b = &rows[5];
-        for (int s = 0; s < b->npc_count; ++s) {
-            if (b->block->npc.shown[s] == tile_of(shape_merchant)) {
-                b->block->npc.shown[s] = tile_of(shape_merchant, 1);
-                plant(planted, 5, s);
-                break;
-            }
+    NpcRecord& falcon = rows[5].block->npc;
+    for (int s = 0; s < rows[5].npc_count; ++s) {
+        if (falcon.shown[s] == tile_of(shape_merchant)) {
+            falcon.shown[s] = tile_of(shape_merchant, 1);
+            plant(planted, 5, s);
+            break;
         }
     }
     // Hamlet, whose map is kept on a mismatch: a peasant the map does not show, and a
     // stale guard record under a townswoman who does match.
-    {
-        Builder* b = &rows[19];
-        const Point p = find_pair(*b, {2, 34, 61, 40}, shape_grass, -1);
-        if (p.x >= 0 && b->npc_count + 3 <= npc_slots) {
-            const int s = add_slot(b, p.x, p.y, tile_of(shape_peasant), tile_of(shape_grass));
-            plant(planted, 19, s);
-            const Point q = {p.x + 1, p.y};
-            const uint8_t ground = b->block->tiles[q.y * size + q.x];
-            plant(planted, 19, add_slot(b, q.x, q.y, tile_of(shape_guard), ground));
-            add_slot(b, q.x, q.y, tile_of(shape_townswoman), ground);
-            put(b, q.x, q.y, shape_townswoman);
-        }
+    b = &rows[19];
+    p = find_run(*b, {2, 34, 61, 40}, shape_grass, 2, -1);
+    if (p.x >= 0 && b->npc_count + 3 <= npc_slots) {
+        plant(planted, 19, add_slot(b, p.x, p.y, tile_of(shape_peasant), tile_of(shape_grass)));
+        const uint8_t ground = b->block->tiles[p.y * size + p.x + 1];
+        plant(planted, 19, add_slot(b, p.x + 1, p.y, tile_of(shape_guard), ground));
+        add_slot(b, p.x + 1, p.y, tile_of(shape_townswoman), ground);
+        put(b, p.x + 1, p.y, shape_townswoman);
     }
     // Q: a sea serpent over a wave the map still holds.
-    {
-        Builder* b = &rows[28];
-        for (int y = 10; y < size - 10 && b->npc_count < npc_slots; ++y) {
-            int x = 10;
-            for (; x < size - 10; ++x) {
-                if (shape_at(*b, x, y) == shape_water && !occupied(*b, x, y)) {
-                    break;
-                }
-            }
-            if (x < size - 10) {
-                b->block->tiles[y * size + x] = tile_of(shape_water, 2);
-                const int s =
-                    add_slot(b, x, y, tile_of(shape_sea_serpent), tile_of(shape_water, 2));
-                plant(planted, 28, s);
-                break;
-            }
-        }
+    b = &rows[28];
+    p = find_run(*b, grow(whole_map, -10), shape_water, 1, -1);
+    if (p.x >= 0 && b->npc_count < npc_slots) {
+        const uint8_t wave = tile_of(shape_water, 2);
+        b->block->tiles[p.y * size + p.x] = wave;
+        plant(planted, 28, add_slot(b, p.x, p.y, tile_of(shape_sea_serpent), wave));
     }
 }
 
@@ -1083,11 +1066,9 @@ void build_sample_world(MapBlock blocks[map_count], PlantedMismatches* planted) 
     Builder rows[map_count];
     planted->count = 0;
     for (int row = 0; row < map_count; ++row) {
-        MapBlock* block = &blocks[row];
-        *block = MapBlock{};
-        const RowPlan& plan = plans[row];
-        rows[row] = {block, 0, {plan.seed * 2654435761u | 1u}};
-        build_row(&rows[row], plan, map_catalogue[row].door_set);
+        blocks[row] = MapBlock{};
+        rows[row] = {&blocks[row], 0, {plans[row].seed * 2654435761u | 1u}};
+        build_row(&rows[row], plans[row], map_catalogue[row].door_set);
     }
     // Elderdays: a ranger waits on a time door.
     const DoorPosition& door = time_door_table[0][1];
