@@ -137,27 +137,25 @@ int add_slot(Builder* b, int x, int y, uint8_t shown, uint8_t ground) {
 }
 
 // Puts an occupant on the map the way the game's files hold it: the occupant's tile in
-// the map, the tile it covers as its ground. Returns the slot, or -1 when none is left
-// or the cell is taken.
-int place_npc(Builder* b, int x, int y, int shape) {
-    if (b->npc_count >= npc_slots || !inside(x, y) || occupied(*b, x, y)) {
-        return -1;
+// the map, the tile it covers as its ground. Nothing happens when no slot is left or the
+// cell is taken.
+void place_npc(Builder* b, int x, int y, int shape) {
+    if (b->npc_count < npc_slots && inside(x, y) && !occupied(*b, x, y)) {
+        add_slot(b, x, y, tile_of(shape), b->block->tiles[y * size + x]);
+        put(b, x, y, shape);
     }
-    const int s = add_slot(b, x, y, tile_of(shape), b->block->tiles[y * size + x]);
-    put(b, x, y, shape);
-    return s;
 }
 
-// Places `shape` on a random cell of `area` whose tile is one of `grounds`.
-int place_on(Builder* b, const Rect& area, int shape, ShapeSet grounds) {
+// Places `shape` on a random free cell of `area` whose tile is one of `grounds`.
+void place_on(Builder* b, const Rect& area, int shape, ShapeSet grounds) {
     for (int attempt = 0; attempt < 400; ++attempt) {
         const int x = area.x0 + random_below(&b->rng, area.x1 - area.x0 + 1);
         const int y = area.y0 + random_below(&b->rng, area.y1 - area.y0 + 1);
         if (inside(x, y) && !occupied(*b, x, y) && is_in(grounds, shape_at(*b, x, y))) {
-            return place_npc(b, x, y, shape);
+            place_npc(b, x, y, shape);
+            return;
         }
     }
-    return -1;
 }
 
 // ---- noise ----
@@ -278,12 +276,10 @@ bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reser
     Point at = from;
     for (int leg = 0; leg < 2; ++leg) {
         const bool along_x = (leg == 0) == x_first;
-        while (along_x ? at.x != to.x : at.y != to.y) {
-            if (along_x) {
-                at.x += at.x < to.x ? 1 : -1;
-            } else {
-                at.y += at.y < to.y ? 1 : -1;
-            }
+        int& moving = along_x ? at.x : at.y;
+        const int goal = along_x ? to.x : to.y;
+        while (moving != goal) {
+            moving += moving < goal ? 1 : -1;
             if (at.x == to.x && at.y == to.y) {
                 break;
             }
@@ -326,17 +322,16 @@ ShapeSet haunts(int monster) {
 }
 
 // Roams the map for a cell that `monster` haunts, away from towns and time doors.
-int place_monster(Builder* b, int monster, const Point* sites, int site_count) {
+void place_monster(Builder* b, int monster, const Point* sites, int site_count) {
     for (int attempt = 0; attempt < 600; ++attempt) {
         const int x = 2 + random_below(&b->rng, size - 4);
         const int y = 2 + random_below(&b->rng, size - 4);
-        if (occupied(*b, x, y) || near_any(sites, site_count, x, y, 3) ||
-            !is_in(haunts(monster), shape_at(*b, x, y))) {
-            continue;
+        if (!occupied(*b, x, y) && !near_any(sites, site_count, x, y, 3) &&
+            is_in(haunts(monster), shape_at(*b, x, y))) {
+            place_npc(b, x, y, monster);
+            return;
         }
-        return place_npc(b, x, y, monster);
     }
-    return -1;
 }
 
 // The plan of a world map before its terrain: the land domes and the sites.
@@ -513,6 +508,11 @@ int resolve(int low, int high, int v) {
     return low + v;
 }
 
+// The cell that a table's (x, y) names in `frame`.
+Point locate(const Rect& frame, int x, int y) {
+    return {resolve(frame.x0, frame.x1, x), resolve(frame.y0, frame.y1, y)};
+}
+
 // One cell: a tile put into the map, or an NPC placed there.
 struct Spot {
     int x, y, shape;
@@ -525,23 +525,24 @@ struct Patch {
 
 template <size_t n> void put_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
     for (const Spot& s : spots) {
-        put(b, resolve(frame.x0, frame.x1, s.x), resolve(frame.y0, frame.y1, s.y), s.shape);
+        const Point p = locate(frame, s.x, s.y);
+        put(b, p.x, p.y, s.shape);
     }
 }
 
 // Places the NPCs in table order, which is the order of their slots.
 template <size_t n> void place_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
     for (const Spot& s : spots) {
-        place_npc(b, resolve(frame.x0, frame.x1, s.x), resolve(frame.y0, frame.y1, s.y), s.shape);
+        const Point p = locate(frame, s.x, s.y);
+        place_npc(b, p.x, p.y, s.shape);
     }
 }
 
 template <size_t n> void fill_all(Builder* b, const Rect& frame, const Patch (&patches)[n]) {
     for (const Patch& p : patches) {
-        fill(b,
-             {resolve(frame.x0, frame.x1, p.x0), resolve(frame.y0, frame.y1, p.y0),
-              resolve(frame.x0, frame.x1, p.x1), resolve(frame.y0, frame.y1, p.y1)},
-             p.shape);
+        const Point from = locate(frame, p.x0, p.y0);
+        const Point to = locate(frame, p.x1, p.y1);
+        fill(b, {from.x, from.y, to.x, to.y}, p.shape);
     }
 }
 
@@ -575,15 +576,11 @@ void build_countryside(Builder* b, uint32_t seed) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const int m = fractal(seed, x, y);
-            int shape = shape_grass;
-            if (m > 590) {
-                shape = shape_forest;
-            } else if (m < 430) {
-                shape = shape_scrub;
-            } else if (hash_cell(seed + 7, x, y) % 61 == 0) {
-                shape = shape_flowers;
-            }
-            put(b, x, y, shape);
+            put(b, x, y,
+                m > 590                               ? shape_forest
+                : m < 430                             ? shape_scrub
+                : hash_cell(seed + 7, x, y) % 61 == 0 ? shape_flowers
+                                                      : shape_grass);
         }
     }
 }
