@@ -73,15 +73,12 @@ void fill(Builder* b, const Rect& r, int shape) {
     }
 }
 
+// The border cells of `r`.
 void outline(Builder* b, const Rect& r, int shape) {
-    for (int x = r.x0; x <= r.x1; ++x) {
-        put(b, x, r.y0, shape);
-        put(b, x, r.y1, shape);
-    }
-    for (int y = r.y0; y <= r.y1; ++y) {
-        put(b, r.x0, y, shape);
-        put(b, r.x1, y, shape);
-    }
+    fill(b, {r.x0, r.y0, r.x1, r.y0}, shape);
+    fill(b, {r.x0, r.y1, r.x1, r.y1}, shape);
+    fill(b, {r.x0, r.y0, r.x0, r.y1}, shape);
+    fill(b, {r.x1, r.y0, r.x1, r.y1}, shape);
 }
 
 // The squared distance between `a` and (x, y).
@@ -262,15 +259,13 @@ int door_points(int door_set, Point* points) {
     return doors_per_set;
 }
 
-constexpr ShapeSet road_blockers =
-    bit(shape_water) | bit(shape_lava) | bit(shape_mountains) | bit(shape_town) | bit(shape_castle);
-
 // Lays a road from `from` to `to`, first along x then along y (or the other way round),
 // bridging shallows. Gives up without a trace when the way meets deep water, lava,
 // mountains, another town or a reserved cell.
-
 bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reserved,
               int reserved_count) {
+    constexpr ShapeSet blockers = bit(shape_water) | bit(shape_lava) | bit(shape_mountains) |
+                                  bit(shape_town) | bit(shape_castle);
     Point path[2 * size];
     int length = 0;
     Point at = from;
@@ -283,7 +278,7 @@ bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reser
             if (at.x == to.x && at.y == to.y) {
                 break;
             }
-            if (is_in(road_blockers, shape_at(*b, at.x, at.y)) ||
+            if (is_in(blockers, shape_at(*b, at.x, at.y)) ||
                 near_any(reserved, reserved_count, at.x, at.y, 1)) {
                 return false;
             }
@@ -468,9 +463,9 @@ void build_world(Builder* b, const RowPlan& plan, int door_set) {
         }
     }
 
-    // The hero by the castle, then the creatures of the climate and of the sea.
+    // The hero by the castle, then the creatures of the land (one row a climate, in the
+    // order of Climate) and of the sea.
     place_npc(b, l.sites[l.castle].x, l.sites[l.castle].y + 1, shape_hero);
-    // The creatures of the land, one row a climate in the order of Climate.
     static constexpr int land_life[4][12] = {
         {shape_orc, shape_wolf, shape_rat, shape_skeleton, shape_ranger, shape_spider, shape_horse,
          shape_snake, shape_slime, shape_orc, shape_bat, shape_dragon},
