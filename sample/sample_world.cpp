@@ -1,6 +1,7 @@
-// The 31 maps of the sample world and their NPC files. World maps are islands and
-// continents from integer value noise; towns, castles and camps are laid out from walls,
-// streets and rooms. Every NPC stands on a cell whose map tile is its own tile, with the
+// The 31 maps of the sample world and their NPC files, built from the table `plans` (one
+// row a catalogue row). World maps are islands and continents from integer value noise;
+// towns, castles and camps are laid out from walls, streets and rooms, mostly from small
+// constant tables. Every NPC stands on a cell whose map tile is its own tile, with the
 // tile it covers kept as its ground, except for a few planted disagreements.
 #include "sample.h"
 
@@ -518,7 +519,7 @@ struct Patch {
     int x0, y0, x1, y1, shape;
 };
 
-template <size_t n> void put_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
+template <std::size_t n> void put_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
     for (const Spot& s : spots) {
         const Point p = locate(frame, s.x, s.y);
         put(b, p.x, p.y, s.shape);
@@ -526,14 +527,14 @@ template <size_t n> void put_all(Builder* b, const Rect& frame, const Spot (&spo
 }
 
 // Places the NPCs in table order, which is the order of their slots.
-template <size_t n> void place_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
+template <std::size_t n> void place_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
     for (const Spot& s : spots) {
         const Point p = locate(frame, s.x, s.y);
         place_npc(b, p.x, p.y, s.shape);
     }
 }
 
-template <size_t n> void fill_all(Builder* b, const Rect& frame, const Patch (&patches)[n]) {
+template <std::size_t n> void fill_all(Builder* b, const Rect& frame, const Patch (&patches)[n]) {
     for (const Patch& p : patches) {
         const Point from = locate(frame, p.x0, p.y0);
         const Point to = locate(frame, p.x1, p.y1);
@@ -835,7 +836,7 @@ struct Building {
 };
 
 // Builds the houses of a table, numbered from `number` on.
-template <size_t n> void build_all(Builder* b, const Building (&buildings)[n], int number) {
+template <std::size_t n> void build_all(Builder* b, const Building (&buildings)[n], int number) {
     for (const Building& h : buildings) {
         build_house(b, h.r, h.door_south, h.kind, number++);
     }
