@@ -494,6 +494,7 @@ constexpr int lo = 0;
 constexpr int mid = 1000;
 constexpr int hi = 2000;
 
+// One table coordinate on the axis from `low` to `high`.
 int resolve(int low, int high, int v) {
     if (v >= hi - mid / 2) {
         return high + (v - hi);
@@ -519,6 +520,7 @@ struct Patch {
     int x0, y0, x1, y1, shape;
 };
 
+// Puts the tiles of a table into `frame`.
 template <std::size_t n> void put_all(Builder* b, const Rect& frame, const Spot (&spots)[n]) {
     for (const Spot& s : spots) {
         const Point p = locate(frame, s.x, s.y);
@@ -534,6 +536,7 @@ template <std::size_t n> void place_all(Builder* b, const Rect& frame, const Spo
     }
 }
 
+// Fills the rectangles of a table in `frame`.
 template <std::size_t n> void fill_all(Builder* b, const Rect& frame, const Patch (&patches)[n]) {
     for (const Patch& p : patches) {
         const Point from = locate(frame, p.x0, p.y0);
