@@ -97,13 +97,13 @@ Rect grow(const Rect& r, int n) {
 }
 
 // A set of shapes, one bit a shape: there are 64 of them.
-using ShapeSet = uint64_t;
+using ShapeMask = uint64_t;
 
-constexpr ShapeSet bit(int shape) {
-    return ShapeSet{1} << shape;
+constexpr ShapeMask bit(int shape) {
+    return ShapeMask{1} << shape;
 }
 
-bool is_in(ShapeSet set, int shape) {
+bool is_in(ShapeMask set, int shape) {
     return (set >> shape & 1) != 0;
 }
 
@@ -145,7 +145,7 @@ void place_npc(Builder* b, int x, int y, int shape) {
 }
 
 // Places `shape` on a random free cell of `area` whose tile is one of `grounds`.
-void place_on(Builder* b, const Rect& area, int shape, ShapeSet grounds) {
+void place_on(Builder* b, const Rect& area, int shape, ShapeMask grounds) {
     for (int attempt = 0; attempt < 400; ++attempt) {
         const int x = area.x0 + random_below(&b->rng, area.x1 - area.x0 + 1);
         const int y = area.y0 + random_below(&b->rng, area.y1 - area.y0 + 1);
@@ -265,7 +265,7 @@ int door_points(int door_set, Point* points) {
 // mountains, another town or a reserved cell.
 bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reserved,
               int reserved_count) {
-    constexpr ShapeSet blockers = bit(shape_water) | bit(shape_lava) | bit(shape_mountains) |
+    constexpr ShapeMask blockers = bit(shape_water) | bit(shape_lava) | bit(shape_mountains) |
                                   bit(shape_town) | bit(shape_castle);
     Point path[2 * size];
     int length = 0;
@@ -294,7 +294,7 @@ bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reser
 }
 
 // The grounds each kind of creature roams.
-ShapeSet haunts(int monster) {
+ShapeMask haunts(int monster) {
     switch (monster) {
     case shape_sea_serpent:
     case shape_pirate_ship:
@@ -409,7 +409,7 @@ int height_at(const Layout& l, uint32_t seed, int x, int y) {
 // The castle and the towns, each in a clearing of open ground, and the roads from the
 // castle to the towns.
 void settle(Builder* b, const Layout& l, Climate climate) {
-    constexpr ShapeSet closed_ground = bit(shape_water) | bit(shape_shallows) |
+    constexpr ShapeMask closed_ground = bit(shape_water) | bit(shape_shallows) |
                                        bit(shape_mountains) | bit(shape_lava) | bit(shape_swamp);
     const int open_ground = climate == frozen ? shape_snow : shape_grass;
     for (int s = 0; s < l.site_count; ++s) {
