@@ -1,12 +1,15 @@
 // BMP writer: turns a top-down, unpadded pixel buffer into the file's bottom-up, packed
-// and padded rows. It allocates nothing: packed bytes and padding go through one fixed
-// local block of the palette's size, handed to the stream whenever it fills.
+// and padded rows. It allocates nothing: packed 1- and 4-bit rows and their padding go
+// through one fixed local block of the palette's size, handed to the stream whenever it
+// fills; rows of 8 bits and more go from the buffer to the file with no copy at all.
 #include "bitmap/bitmap.h"
 #include "bitmap/messages.h"
+#include "platform/platform.h"
 
 namespace {
 
 constexpr size_t out_block_size = 4 * bitmap_max_palette_entries; // 1024 bytes
+constexpr size_t rows_per_write = 128; // rows handed to the system at a time
 
 // Bytes waiting to be written, and whether any write so far has failed.
 struct OutBlock {
@@ -85,6 +88,28 @@ void pack_row_4(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t w
     }
 }
 
+// Rows of 8 bits and more need no packing: each goes from the image to the file as it is,
+// bottom row first, with its padding from a block of zeros, many rows a system call.
+int write_whole_rows(std::FILE* stream, const PixelBuffer& pixels, const BitmapGeometry& geometry,
+                     uint32_t height, uint32_t padding) {
+    static const uint8_t zeros[3] = {0, 0, 0};
+    WriteSpan spans[2 * rows_per_write];
+    for (uint32_t r = height; r > 0;) {
+        size_t used = 0;
+        for (size_t k = 0; k < rows_per_write && r > 0; ++k) {
+            --r;
+            spans[used++] = {pixels.data() + size_t{geometry.line_size} * r, geometry.line_size};
+            if (padding != 0) {
+                spans[used++] = {zeros, padding};
+            }
+        }
+        if (platform_write_spans(stream, spans, used) != 0) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int write_palette(std::FILE* stream, const Palette& palette, int32_t entries) noexcept {
@@ -141,6 +166,9 @@ int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* p
     }
 
     const uint32_t padding = geometry.row_size - geometry.row_bytes;
+    if (bit_count >= 8) {
+        return write_whole_rows(stream, pixels, geometry, height, padding);
+    }
     OutBlock out;
     out.used = 0;
     out.failed = false;
@@ -148,13 +176,8 @@ int write_bitmap(std::FILE* stream, const BitmapHeader& header, const Palette* p
         const uint8_t* row = pixels.data() + size_t{geometry.line_size} * r;
         if (bit_count == 1) {
             pack_row_1(stream, &out, row, width);
-        } else if (bit_count == 4) {
+        } else {
             pack_row_4(stream, &out, row, width);
-        } else if (width != 0) {
-            flush_block(stream, &out);
-            if (std::fwrite(row, bit_count / 8, width, stream) != width) {
-                out.failed = true;
-            }
         }
         for (uint32_t k = 0; k < padding; ++k) {
             put_byte(stream, &out, 0);

@@ -16,16 +16,28 @@ bool platform_file_exists(const char* name) noexcept {
     return _stat(name, &status) == 0;
 }
 
+int platform_write_spans(std::FILE* stream, const WriteSpan* spans, size_t count) noexcept {
+    for (size_t i = 0; i < count; ++i) {
+        if (spans[i].size != 0 && std::fwrite(spans[i].data, spans[i].size, 1, stream) != 1) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
 #else
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <strings.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr size_t max_path = 4096; // PATH_MAX on Linux; longer paths are not opened
+constexpr size_t max_path = 4096;       // PATH_MAX on Linux; longer paths are not opened
+constexpr size_t max_write_spans = 256; // spans handed to one writev (IOV_MAX is 1024)
 
 // Opens `path` and refuses a directory, as opening one for reading fails on Windows.
 std::FILE* open_regular(const char* path) {
@@ -101,6 +113,43 @@ std::FILE* platform_open_read(const char* path) noexcept {
 bool platform_file_exists(const char* name) noexcept {
     struct stat status;
     return stat(name, &status) == 0;
+}
+
+int platform_write_spans(std::FILE* stream, const WriteSpan* spans, size_t count) noexcept {
+    if (std::fflush(stream) != 0) {
+        return -1;
+    }
+    const int fd = fileno(stream);
+    iovec pieces[max_write_spans];
+    size_t first = 0;  // the first span not yet written whole
+    size_t offset = 0; // bytes of it already written
+    while (first < count) {
+        int pieces_used = 0;
+        size_t requested = 0;
+        for (size_t i = first; i < count && pieces_used < int{max_write_spans}; ++i) {
+            const size_t skip = i == first ? offset : 0;
+            pieces[pieces_used].iov_base =
+                const_cast<char*>(static_cast<const char*>(spans[i].data) + skip);
+            pieces[pieces_used++].iov_len = spans[i].size - skip;
+            requested += spans[i].size - skip;
+        }
+        const ssize_t written = writev(fd, pieces, pieces_used);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 || (written == 0 && requested != 0)) {
+            return -1; // a full disk, a file grown too large, a system that takes nothing
+        }
+        // Step over the spans written whole; a short write leaves `offset` in one.
+        size_t left = static_cast<size_t>(written);
+        while (first < count && left >= spans[first].size - offset) {
+            left -= spans[first].size - offset;
+            offset = 0;
+            ++first;
+        }
+        offset += left;
+    }
+    return 0;
 }
 
 #endif

@@ -1,10 +1,12 @@
 // The one place that knows the host. The program speaks Windows paths (the data path and
 // a file name joined with a backslash); on other hosts this layer opens them as Windows
 // would: backslashes act as separators, and a last path component that differs only in
-// ASCII case from the entry on disk is still found.
+// ASCII case from the entry on disk is still found. It also offers the host's gather
+// write, so that image rows can go to a file without being copied first.
 #ifndef KOPC_PLATFORM_PLATFORM_H
 #define KOPC_PLATFORM_PLATFORM_H
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 
@@ -22,5 +24,18 @@ std::FILE* platform_open_read(const char* path) noexcept;
 
 // True when the host's file status query finds `name` (exact name, no case folding).
 bool platform_file_exists(const char* name) noexcept;
+
+// A run of bytes to write.
+struct WriteSpan {
+    const void* data;
+    std::size_t size;
+};
+
+// Writes `count` spans, in order, behind what `stream` (open for writing) holds: the
+// stream is flushed, then the spans go to the system many at a time, a short write
+// resumed where it stopped. Where the host has no gather write they go through the
+// stream. 0 when everything was written, -1 when a write failed. After a call the stream
+// may only be closed.
+int platform_write_spans(std::FILE* stream, const WriteSpan* spans, std::size_t count) noexcept;
 
 #endif

@@ -219,14 +219,16 @@ class ProgramTest(unittest.TestCase):
     def path(self, *names):
         return os.path.join(self.dir, *names)
 
-    def kopc(self, *args, stdin=b"", status=None, out=None, cwd=None):
-        """Runs the program in self.dir (or `cwd`); checks that stderr is empty and, when
-        given, the exit status and the exact stdout. stdin None closes standard input.
-        With KOPC_CRLF set to 1 a Windows program's CR LF line ends become LF."""
-        if stdin is None and os.name != "nt":
+    def kopc(self, *args, stdin=b"", status=None, out=None, cwd=None, preexec=None):
+        """Runs the program in self.dir (or `cwd`), after `preexec` in the child; checks
+        that stderr is empty and, when given, the exit status and the exact stdout. stdin
+        None closes standard input. With KOPC_CRLF set to 1 a Windows program's CR LF line
+        ends become LF."""
+        extra = {"input": stdin or b""}
+        if stdin is None:
             extra = {"preexec_fn": lambda: os.close(0)}
-        else:
-            extra = {"input": stdin or b""}
+        elif preexec:
+            extra["preexec_fn"] = preexec
         proc = subprocess.run(COMMAND + list(args), cwd=cwd or self.dir, capture_output=True,
                               timeout=300, **extra)
         stdout = proc.stdout

@@ -2,6 +2,7 @@
 messages when an output file cannot be opened or written completely."""
 
 import os
+import signal
 
 import kopc_data
 
@@ -60,7 +61,8 @@ class Output(kopc_data.ProgramTest):
         self.kopc("data", stdin=b"y", status=1, out=asked(NAMES[0]) + failed(0, "open"))
         self.assertEqual(self.bmp_files(), [NAMES[0]])
         if kopc_data.windows_program() or not os.path.exists("/dev/full"):
-            return  # a link to the host's full device means nothing to a Windows program
+            return  # the host's full device and file size limit mean nothing to Windows
+        import resource
         os.rmdir(self.path(NAMES[0]))
         os.symlink("/dev/full", self.path(NAMES[1]))
         self.kopc("data", "--overwrite", status=1, out=failed(1))
@@ -68,6 +70,17 @@ class Output(kopc_data.ProgramTest):
         # 1-bit maps of 1 x 1 tiles: a file of 574 bytes whose failure shows only at the close.
         kopc_data.write(self.path("tiles.bmp"), kopc_data.bmp_bytes(16, 4, 1, [1] * 64, bytes(8)))
         self.kopc("-s", "tiles.bmp", "data", "--overwrite", status=1, out=failed(1))
+        # 8-bit rows go from the image to the file, many a system call: a limit on the file
+        # size cuts the first call short and refuses the next.
+        kopc_data.write(self.path("tiles.bmp"),
+                        kopc_data.bmp_bytes(256, 64, 8, [7] * 256 * 64, bytes(1024)))
+
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 16, 1 << 16))
+        self.kopc("-s", "tiles.bmp", "data", "--overwrite", status=1, out=failed(0),
+                  preexec=limit_file_size)
+        self.assertEqual(os.path.getsize(self.path(NAMES[0])), 1 << 16)
 
 
 if __name__ == "__main__":
