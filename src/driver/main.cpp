@@ -1,6 +1,12 @@
 // Program entry of kopc_map.
 #include "driver/driver.h"
+#include "platform/platform.h"
 
 int main(int argc, char* argv[]) {
-    return kopc_map_main(argc, argv);
+    // kopc_map_main flushes standard output before it returns, so every line reaches the
+    // console while it shows UTF-8; the console's own code page comes back before exit.
+    const unsigned console_code_page = platform_console_utf8();
+    const int status = kopc_map_main(argc, argv);
+    platform_console_restore(console_code_page);
+    return status;
 }

@@ -1,10 +1,19 @@
-// Host-specific file access. Nothing here allocates on the heap of its own: paths are
-// rewritten in a fixed local buffer, so opening a file cannot fail for lack of memory.
+// Host-specific file access, the gather write and the console set-up. Nothing here
+// allocates on the heap of its own: paths are rewritten in a fixed local buffer, so opening
+// a file cannot fail for lack of memory.
 #include "platform/platform.h"
 
 #include <sys/stat.h>
 
 #ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 
 std::FILE* platform_open_read(const char* path) noexcept {
     // Windows understands its own paths; it also refuses to open a directory as a file.
@@ -14,6 +23,26 @@ std::FILE* platform_open_read(const char* path) noexcept {
 bool platform_file_exists(const char* name) noexcept {
     struct _stat status;
     return _stat(name, &status) == 0;
+}
+
+unsigned platform_console_utf8() noexcept {
+    // Without the UTF-8 code page (Windows before 10 1903 ignores the manifest) the names
+    // are in the ANSI code page, and the console is left as it was.
+    DWORD mode = 0;
+    if (GetACP() != CP_UTF8 || GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) == 0) {
+        return 0;
+    }
+    const UINT saved = GetConsoleOutputCP();
+    if (saved == CP_UTF8 || SetConsoleOutputCP(CP_UTF8) == 0) {
+        return 0;
+    }
+    return saved;
+}
+
+void platform_console_restore(unsigned saved_code_page) noexcept {
+    if (saved_code_page != 0) {
+        SetConsoleOutputCP(saved_code_page);
+    }
 }
 
 int platform_write_spans(std::FILE* stream, const WriteSpan* spans, size_t count) noexcept {
@@ -114,6 +143,13 @@ bool platform_file_exists(const char* name) noexcept {
     struct stat status;
     return stat(name, &status) == 0;
 }
+
+// Terminals here take the bytes as they are.
+unsigned platform_console_utf8() noexcept {
+    return 0;
+}
+
+void platform_console_restore(unsigned) noexcept {}
 
 int platform_write_spans(std::FILE* stream, const WriteSpan* spans, size_t count) noexcept {
     if (std::fflush(stream) != 0) {

@@ -25,6 +25,15 @@ std::FILE* platform_open_read(const char* path) noexcept;
 // True when the host's file status query finds `name` (exact name, no case folding).
 bool platform_file_exists(const char* name) noexcept;
 
+// A console shows the program's text in UTF-8, the code page its names arrive in, while
+// pipes and files get the same bytes either way. When standard output is a console and the
+// program runs with the UTF-8 code page, sets the console's output code page to UTF-8 and
+// returns the one it had; otherwise changes nothing and returns 0. Does nothing off Windows.
+unsigned platform_console_utf8() noexcept;
+
+// Gives the console back the output code page that platform_console_utf8 returned (0: none).
+void platform_console_restore(unsigned saved_code_page) noexcept;
+
 // A run of bytes to write.
 struct WriteSpan {
     const void* data;
