@@ -1,6 +1,7 @@
-"""Whole runs over a data set with one NPC slot in every map that disagrees with it: all
-31 images compared byte for byte with images composed here from the tile rules, the
-mismatch lines in catalogue order, and every option reaching the renderer."""
+"""Whole runs over a data set whose NPC records put slots on the maps in every way the
+renderer must tell apart: all 31 images compared byte for byte with images composed
+here from the tile rules, the mismatch lines in cell order, and every option reaching
+the renderer."""
 
 import kopc_data
 
@@ -12,64 +13,73 @@ def tile(row, x, y):
 
 
 def slots(row):
-    """(slot, x, y, shown, ground): slot 7 shows another shape than the map's own; on
-    row 0, slot 0 agrees with the map on a time door."""
-    t = tile(row, row + 1, 60 - row)
-    result = [(7, row + 1, 60 - row, ((t // 4 + 1) % 64) * 4 + 1, ((t // 4 + 2) % 64) * 4 + 2)]
-    if row == 0:
-        result.append((0, 29, 56, tile(0, 29, 56), 0x33))
-    return result
+    """(slot, x, y, shown, ground) of every row's NPC record."""
+    def other(x, y, steps=1):  # another shape with the map tile's low bits
+        return (tile(row, x, y) + 4 * steps) % 256
+
+    return [
+        (7, row + 1, 60 - row, other(row + 1, 60 - row), 0x3B * 4 + 2),
+        # Three slots on one cell: the first differs, the second agrees, the third differs.
+        (2, 12, 3, other(12, 3), 0x22), (5, 12, 3, tile(row, 12, 3), 0x31),
+        (9, 12, 3, other(12, 3, 2), 0x40),
+        (4, 20, 5, 0, 0x11),  # shows nothing: never applies, even where it stands
+        (6, 20, 5, tile(row, 20, 5) ^ 1, 0x15),  # differs in the low bits only
+        (31, 63, 63, other(63, 63), 0xFE),  # the last slot on the last cell
+        (0, 29, 56, tile(row, 29, 56), 0x33),  # agrees, on a time door of row 0
+        (1, 34, 8, other(34, 8), 0x38),  # differs, on a time door of row 2
+    ]
 
 
-def cells(row, no_npcs=False, ignore_diff=False, no_mon=False, doors=False):
-    result = kopc_data.map_cells(kopc_data.test_map(row))
-    for slot, x, y, shown, ground in [] if no_mon else slots(row):
-        # Row 19 keeps its own tile where a slot disagrees, unless told otherwise.
-        if row != kopc_data.KEEP_MAP_ROW or ignore_diff or shown == tile(row, x, y):
-            result[y][x] = (ground if no_npcs else shown) // 4
-    if doors and CAT[row][4] >= 0:
-        for x, y in kopc_data.TIME_DOORS[CAT[row][4]]:
-            result[y][x] = 48
-    return result
-
-
-def mismatch_lines():
-    lines = ""
-    for row, entry in enumerate(CAT):
-        _, x, y, shown, ground = slots(row)[0]
+def expected(row, no_npcs=False, ignore_diff=False, no_mon=False, doors=False):
+    """The cells drawn and the mismatch lines of one row, by the renderer's rules: cell by
+    cell, the slots that show a tile there in slot order; one that agrees with the map is
+    taken, one that differs is reported and taken, except on the row that keeps its map
+    (unless told to ignore the difference), where the scan goes on. Doors win over all."""
+    map_file, _, _, title, door_set = CAT[row]
+    cells, lines, taken = kopc_data.map_cells(kopc_data.test_map(row)), "", set()
+    for slot, x, y, shown, ground in sorted(slots(row), key=lambda s: (s[2], s[1], s[0])):
         t = tile(row, x, y)
-        lines += "%s[ 7] (%2d,%2d) %02X:%d -> %02X:%d/%02X:%d %s\n" % (
-            entry[0], x, y, t // 4, t % 4, shown // 4, shown % 4, ground // 4, ground % 4,
-            entry[3])
-    return lines
+        if no_mon or shown == 0 or (x, y) in taken:
+            continue
+        if shown != t:
+            lines += "%s[%2d] (%2d,%2d) %02X:%d -> %02X:%d/%02X:%d %s\n" % (
+                map_file, slot, x, y, t // 4, t % 4, shown // 4, shown % 4, ground // 4,
+                ground % 4, title)
+            if row == kopc_data.KEEP_MAP_ROW and not ignore_diff:
+                continue
+        taken.add((x, y))
+        cells[y][x] = (ground if no_npcs else shown) // 4
+    for x, y in kopc_data.TIME_DOORS[door_set] if doors and door_set >= 0 else []:
+        cells[y][x] = 48
+    return cells, lines
 
 
 class Render(kopc_data.ProgramTest):
     def test_runs(self):
         npcs = {row: kopc_data.npc_record(slots(row)) for row in range(len(CAT))}
         kopc_data.write_data_set(self.path("data"), npcs)
-        lines = mismatch_lines()
-        # Worked out by hand: tile 0x39:1 at (1,60) of MAPX00, the slot shows 0x3A:1.
-        self.assertTrue(lines.startswith("MAPX00[ 7] ( 1,60) 39:1 -> 3A:1/3B:2 Elderdays\n"))
+        # Worked out by hand: tile 0x12:3 at (12,3) of MAPX00, the slot shows 0x13:3.
+        self.assertTrue(expected(0)[1].startswith("MAPX00[ 2] (12, 3) 12:3 -> 13:3/08:2 Elderdays\n"))
         runs = [
-            ([], lines, {}),
-            (["-n"], lines, dict(no_npcs=True)),
-            (["--ignore-diff"], lines, dict(ignore_diff=True)),
-            (["--no-mon-files", "--no-npcs"], "", dict(no_mon=True)),
-            (["-t", "--cga"], lines, dict(doors=True, cga=True)),
-            (["--time-doors", "--no-mon-files"], "", dict(doors=True, no_mon=True)),
+            ([], {}),
+            (["-n"], dict(no_npcs=True)),
+            (["--ignore-diff"], dict(ignore_diff=True)),
+            (["--no-mon-files", "--no-npcs"], dict(no_mon=True)),
+            (["-t", "--cga"], dict(doors=True, cga=True)),
+            (["--time-doors", "--no-mon-files"], dict(doors=True, no_mon=True)),
             # The last of --cga, --ega and -s wins.
-            (["-s", "x.bmp", "--cga", "--shape", "y.bmp", "--ega", "-n", "--ignore-diff"], lines,
+            (["-s", "x.bmp", "--cga", "--shape", "y.bmp", "--ega", "-n", "--ignore-diff"],
              dict(no_npcs=True, ignore_diff=True)),
         ]
-        for args, out, flags in runs:
+        for args, flags in runs:
             with self.subTest(args=args):
                 cga = flags.pop("cga", False)
-                self.kopc(*args, "data", "--overwrite", status=0, out=out)
+                rows = [expected(row, **flags) for row in range(len(CAT))]
+                self.kopc(*args, "data", "--overwrite", status=0,
+                          out="".join(lines for _, lines in rows))
                 self.assertEqual(self.bmp_files(), sorted(kopc_data.OUTPUTS))
-                for row in range(len(CAT)):
-                    self.assert_file(CAT[row][2],
-                                     kopc_data.expected_map(row, cells(row, **flags), cga))
+                for row, (cells, _) in enumerate(rows):
+                    self.assert_file(CAT[row][2], kopc_data.expected_map(row, cells, cga))
         # The palette and the top line of shapes 0 and 1 (tiles 0x00 and 0x05), by hand.
         with open(self.path("ko.Elderdays.bmp"), "rb") as f:
             image = f.read()

@@ -1,4 +1,6 @@
-"""A full run of kopc_map on the sample world (the generator is KOPC_SAMPLE).
+"""A full run of kopc_map on the sample world (the generator is KOPC_SAMPLE), which must
+be the same on every run and carry the same tiles in its stand-in EGA executable as in its
+shape bitmap.
 
 The generator lists the NPC slots it planted to disagree with their maps. The lines
 kopc_map must print are worked out here from that list and the raw bytes of the map and
@@ -38,6 +40,14 @@ class SampleWorld(kopc_data.ProgramTest):
                     ground % 4, title)))
         self.assertGreaterEqual(len(found), 4)
         self.assertIn(kopc_data.KEEP_MAP_ROW, [key[0] for key, _ in found])
+
+        # The stand-in KOEGA.EXE carries the tiles that shapes24.bmp shows at twice the size.
+        block = read(self.path("data", "KOEGA.EXE"))[kopc_data.EGA_OFFSET:][:8192]
+        sheet = read(self.path("data", "shapes24.bmp"))
+        for s, y, x in ((s, y, x) for s in range(64) for y in range(16) for x in range(16)):
+            index = block[128 * s + 8 * y + x // 2] >> (0 if x % 2 else 4) & 15
+            at = 54 + (127 - 2 * (16 * (s // 16) + y)) * 1536 + 6 * (16 * (s % 16) + x)
+            self.assertEqual(sheet[at:at + 3], kopc_data.EGA_PALETTE[4 * index:4 * index + 3])
 
         self.kopc("--overwrite", "data", status=0, out="".join(text for _, text in sorted(found)))
         self.assertEqual(self.bmp_files(), sorted(kopc_data.OUTPUTS))
