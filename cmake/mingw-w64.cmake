@@ -3,7 +3,7 @@
 #
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 #   cmake --build build-win -j2
-#   WINEPREFIX=$PWD/build-win/wineprefix WINEDEBUG=-all wineboot -i
+#   WINEPREFIX=$PWD/build-wine WINEDEBUG=-all wineboot -i   (one prefix for all builds)
 #   cd build-win && KOPC_CRLF=1 ctest --output-on-failure
 #
 # The programs are linked statically, so Wine needs no MinGW runtime DLLs beside them.
@@ -32,7 +32,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 if(NOT CMAKE_IN_TRY_COMPILE)
   find_program(KOPC_WINE NAMES wine64 wine)
   if(KOPC_WINE)
-    set(KOPC_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix for the tests")
+    set(KOPC_WINEPREFIX ${CMAKE_SOURCE_DIR}/build-wine CACHE PATH "Wine prefix for the tests")
     set(CMAKE_CROSSCOMPILING_EMULATOR
         env WINEPREFIX=${KOPC_WINEPREFIX} WINEDEBUG=-all ${KOPC_WINE})
   endif()
