@@ -42,6 +42,7 @@ package:
 	cmake -S . -B $(PACKAGE_DIR) -DKOPC_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
 	cd $(PACKAGE_DIR) && cpack
+	@rm -rf dist/_CPack_Packages
 	@ls -l dist/
 
 # A release build of its own, so the measured program carries no test or debug options.
