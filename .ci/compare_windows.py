@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs the Linux and the Windows build of kopc_map on the same data and demands the
 same result: exit status, standard output (CR LF line ends on Windows, LF on Linux) and
 every file written, byte for byte. Paths with characters beyond any ANSI code page

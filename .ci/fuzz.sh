@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fuzzes fuzz_kopc (the BMP reader and the run with a shape bitmap) with libFuzzer under
 # ASan + UBSan for FUZZ_SECONDS (default 120), seeded with the bmpsuite corpus
 # (../shared/bmpsuite, or BMPSUITE_DIR) and the sample world's shapes24.bmp (written by this

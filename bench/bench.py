@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Benchmark of kopc_map against its floor: the kernel copying the same bytes.
 
 usage: bench.py KOPC_MAP KOPC_SAMPLE [--pairs N] [--big-pairs N] [--cases 1,2,3]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with Debian's MinGW-w64 compiler (g++-mingw-w64-x86-64),
 # tests run under Wine:
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install rules and the packages made from them with CPack (`make package`):
 #   Linux: a Debian package (/usr/bin/kopc_map, the manual in /usr/share/man/man1) and a
 #          .tar.gz of the same tree; Windows: a .zip with kopc_map.exe, the README, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kopc_sample DIR: writes the sample world (maps, NPC files, stand-in executables and a
 // shape bitmap) into DIR, so kopc_map can be tried without the game.
 #include "sample.h"

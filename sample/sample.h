@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample world: 64 tile shapes drawn for this project, 31 maps with their NPC files,
 // and two stand-in executables that carry the shapes in the blocks the program reads.
 // Everything is computed from fixed seeds with integer arithmetic only, so every run on

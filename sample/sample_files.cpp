@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the sample data set: the map and NPC files under the catalogue's names, two
 // stand-in executables with the shape blocks at the offsets the program reads, a 24-bit
 // shape bitmap with the same tiles at twice the size, and the list of planted mismatches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 64 tile shapes of the sample world, drawn in code: terrain from small patterns on a
 // base colour, everything else from 16 x 16 character pictures. Also the CGA colour
 // reduction and the encoders that pack a sheet into the executables' shape blocks.

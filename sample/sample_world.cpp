@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 31 maps of the sample world and their NPC files, built from the table `plans` (one
 // row a catalogue row). World maps are islands and continents from integer value noise;
 // towns, castles and camps are laid out from walls, streets and rooms, mostly from small

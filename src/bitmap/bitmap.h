@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bitmap file module: a self-contained reader and writer of uncompressed Windows V3
 // BMP files (BITMAPFILEHEADER + BITMAPINFOHEADER, bottom-up rows, 1/4/8/16/24/32 bits).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Header construction, serialisation and row geometry shared by the writer and the reader.
 #include "bitmap/bitmap.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BMP reader and header validator. Reading is strictly sequential: header, then the
 // palette directly behind it, then the rows directly behind the palette (the header check
 // insists that bfOffBits says exactly that). Rows are unpacked to one byte per pixel for

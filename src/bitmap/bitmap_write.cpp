@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BMP writer: turns a top-down, unpadded pixel buffer into the file's bottom-up, packed
 // and padded rows. It allocates nothing: packed 1- and 4-bit rows and their padding go
 // through one fixed local block of the palette's size, handed to the stream whenever it

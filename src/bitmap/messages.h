@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every text the bitmap module prints, in one place. Only write_bitmap, read_bitmap and
 // check_bitmap_header print; their lines name the routine, then " - " and the text.
 #ifndef KOPC_BITMAP_MESSAGES_H

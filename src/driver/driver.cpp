@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command-line parsing and the run: shapes, image, all map data, then render and save
 // each map in catalogue order. The first failure ends the run; files already written stay.
 #include "driver/driver.h"

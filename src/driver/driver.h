@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver: command-line parsing and the run over the map catalogue.
 #ifndef KOPC_DRIVER_DRIVER_H
 #define KOPC_DRIVER_DRIVER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Program entry of kopc_map.
 #include "driver/driver.h"
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map catalogue and the time-door table: constant data, read only.
 #include "gamedata/gamedata.h"
 

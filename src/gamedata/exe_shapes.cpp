@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shape set from a game executable: 64 shapes of 16 x 16 pixels stored in a block at
 // a fixed offset, 2 bits a pixel in the CGA release, 4 bits a pixel in the EGA release.
 // The block is fetched with one seek and one read and decoded in one pass.

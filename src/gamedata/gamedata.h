@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Game data input: the map catalogue, the map and NPC files of every map, and the sheet
 // of 64 tile shapes, taken from a game executable or from a shape bitmap.
 #ifndef KOPC_GAMEDATA_GAMEDATA_H

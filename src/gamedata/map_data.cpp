@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading of the fixed-size map tile files and NPC/monster files of every map.
 #include "gamedata/gamedata.h"
 #include "gamedata/messages.h"

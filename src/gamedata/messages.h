@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every text the game data loaders print, in one place.
 #ifndef KOPC_GAMEDATA_MESSAGES_H
 #define KOPC_GAMEDATA_MESSAGES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shape set from a user's shape bitmap: a BMP of 16 x 4 tiles of any size, in any bit
 // count the bitmap module reads. Its pixels and palette are taken as they are.
 #include "gamedata/gamedata.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Host-specific file access, the gather write and the console set-up. Nothing here
 // allocates on the heap of its own: paths are rewritten in a fixed local buffer, so opening
 // a file cannot fail for lack of memory.

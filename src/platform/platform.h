@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one place that knows the host. The program speaks Windows paths (the data path and
 // a file name joined with a backslash); on other hosts this layer opens them as Windows
 // would: backslashes act as separators, and a last path component that differs only in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving a rendered map as a BMP in the current folder, and the console question asked
 // before an existing file is replaced.
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every text the renderer and the map output print, in one place.
 #ifndef KOPC_RENDER_MESSAGES_H
 #define KOPC_RENDER_MESSAGES_H

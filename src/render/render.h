@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Map rendering and output: composes one map's image from its tiles, NPC slots and time
 // doors, and saves it as a BMP, asking before an existing file is replaced.
 #ifndef KOPC_RENDER_RENDER_H

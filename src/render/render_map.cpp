@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map renderer: picks the tile of every cell (map, NPC, ground under the NPC or time
 // door) and copies its shape from the sheet, one contiguous copy per tile line.
 #include "render/messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bmp_rgba FILE OUT: reads a BMP with read_bitmap and writes its pixels as RGBA, 4 bytes a
 // pixel, top row first: the form in which another decoder's result can be compared by
 // checksum. Status 0 when read_bitmap accepted FILE, 1 when it refused it (its messages

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """kopc_map and its BMP reader against the bmpsuite corpus, file by file.
 
     check_bmpsuite.py SUITE EXPECTED BMP_RGBA [EMULATOR...] KOPC_MAP

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Test data for kopc_map, built from the file formats alone (standard library only).
 
 The catalogue, the palette and the block layouts are typed in from the format

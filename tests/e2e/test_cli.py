@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Command line of kopc_map: the usage text and every parse error. None of these runs
 may touch a file; all of them end with status 1."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Reading the game's data files: the order in which they are read, the stack of lines
 for a missing or short file, data path joining with a backslash, and file names that
 differ from the catalogue's only in case."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The manual page (KOPC_MAN_PAGE): groff renders it without a single warning, its
 OPTIONS are exactly the options of the usage text, and its FILES list the catalogue."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Writing the map images: the question before an existing file is replaced, and the
 messages when an output file cannot be opened or written completely."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Whole runs over a data set whose NPC records put slots on the maps in every way the
 renderer must tell apart: all 31 images compared byte for byte with images composed
 here from the tile rules, the mismatch lines in cell order, and every option reaching

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A full run of kopc_map on the sample world (the generator is KOPC_SAMPLE), which must
 be the same on every run and carry the same tiles in its stand-in EGA executable as in its
 shape bitmap.

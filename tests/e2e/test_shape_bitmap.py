@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Shapes from a shape bitmap (-s): maps in the bitmap's tile size, bit count and
 palette, and the lines for every file that is refused."""
 

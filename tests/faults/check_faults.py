@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Allocation failures: the test build of kopc_map fails its 1st, 2nd, ... allocation, one
 per run, until a run gets through.
 

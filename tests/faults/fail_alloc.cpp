@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replaces the global operator new and delete of a test build of kopc_map so that one
 // chosen allocation fails: the call numbered KOPC_FAIL_ALLOC_AT (1 for the first) throws
 // std::bad_alloc, as a real exhaustion would; every other call is served by malloc.

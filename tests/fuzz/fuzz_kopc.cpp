@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer: clang++ -std=c++17 -DKOPC_LIBFUZZER -fsanitize=fuzzer,address,undefined -Isrc
 //            tests/fuzz/fuzz_kopc.cpp src/{platform,bitmap,gamedata,render}/*.cpp
 // Without KOPC_LIBFUZZER, main replays the files named (replay_kopc FILE...).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bitmap module: row sizes, the exact file bytes of the writer at every bit count, and
 // the reader's checks with their messages and result codes.
 #include "bitmap/bitmap.h"
