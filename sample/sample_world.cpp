@@ -267,7 +267,7 @@ int door_points(int door_set, Point* points) {
 bool lay_road(Builder* b, Point from, Point to, bool x_first, const Point* reserved,
               int reserved_count) {
     constexpr ShapeMask blockers = bit(shape_water) | bit(shape_lava) | bit(shape_mountains) |
-                                  bit(shape_town) | bit(shape_castle);
+                                   bit(shape_town) | bit(shape_castle);
     Point path[2 * size];
     int length = 0;
     Point at = from;
@@ -411,7 +411,7 @@ int height_at(const Layout& l, uint32_t seed, int x, int y) {
 // castle to the towns.
 void settle(Builder* b, const Layout& l, Climate climate) {
     constexpr ShapeMask closed_ground = bit(shape_water) | bit(shape_shallows) |
-                                       bit(shape_mountains) | bit(shape_lava) | bit(shape_swamp);
+                                        bit(shape_mountains) | bit(shape_lava) | bit(shape_swamp);
     const int open_ground = climate == frozen ? shape_snow : shape_grass;
     for (int s = 0; s < l.site_count; ++s) {
         for (int y = l.sites[s].y - 1; y <= l.sites[s].y + 1; ++y) {
