@@ -158,6 +158,18 @@ TEST(BitmapWriter, Failures) {
     EXPECT_EQ(GetCapturedStdout(), "error: write_bitmap() - can't write bitmap header\n");
     read_only.reset();
     std::remove(name);
+
+    // A full disk noticed only when the last packed bytes reach the stream: its buffer holds
+    // the header and the palette (118 bytes), not the 16 bytes of rows behind them.
+    FilePtr full(std::fopen("/dev/full", "wb"));
+    if (!full) {
+        GTEST_SKIP() << "needs /dev/full";
+    }
+    char buffer[128];
+    std::setvbuf(full.get(), buffer, _IOFBF, sizeof buffer);
+    ASSERT_EQ(create_bitmap_header(&h, 16, 2, 4), 0);
+    EXPECT_EQ(write_bitmap(full.get(), h, nullptr, PixelBuffer(32)), -1);
+    full.reset();
 }
 
 // A valid 8-bit file of 4 x 2 pixels: 1078 + 8 = 0x43E bytes.
@@ -265,7 +277,11 @@ TEST(BitmapReader, WarningCountAndOutArguments) {
     // No palette wanted: its 1024 bytes are skipped.
     EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 0), 0);
     EXPECT_EQ(pixels, PixelBuffer({5, 6, 7, 8, 1, 2, 3, 4}));
-    // A header read by the caller is not read again; a buffer handed in is filled.
+    // A header read by the caller is not read again, but checked; a buffer handed in is filled.
+    h.biWidth = 0;
+    EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 1), -1);
+    FilePtr short_file = temp_with(Bytes(53, 'B'));
+    EXPECT_EQ(read_bitmap_header(short_file.get(), &h), -1);
     std::rewind(file.get());
     PixelBuffer again(8, 0xEE);
     ASSERT_EQ(read_bitmap_header(file.get(), &h), 0);
@@ -273,7 +289,8 @@ TEST(BitmapReader, WarningCountAndOutArguments) {
     EXPECT_EQ(again, pixels);
     EXPECT_EQ(GetCapturedStdout(), "warning: check_bitmap_header() - data length is 0 ... "
                                    "corrected: 0x8\nwarning: check_bitmap_header() - file "
-                                   "length is 0\n");
+                                   "length is 0\nerror: read_bitmap() - can't read bitmap "
+                                   "header\n");
 }
 
 } // namespace
