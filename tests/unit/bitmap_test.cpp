@@ -225,6 +225,8 @@ TEST(BitmapReader, HeaderChecks) {
          corrected + "0x0\n" + range,
          -1},
         {{{wid, 0x8000}, {hgt, 0x10000}, {image, 1u << 31}, {size, 0x80000436}}, 0, range, -1},
+        // A buffer that fits, but a padded row of 2 GiB does not.
+        {{{wid, 0x7FFFFFFD}, {hgt, 1}, {image, 1u << 31}, {size, 0x80000436}}, 0, range, -1},
         // One pixel row less fits in 2 GiB: accepted, allocated, and then short of rows.
         {{{wid, 0x8000}, {hgt, 0xFFFF}, {image, 0x7FFF8000}, {size, 0x7FFF8436}},
          0,
@@ -277,6 +279,10 @@ TEST(BitmapReader, WarningCountAndOutArguments) {
     // No palette wanted: its 1024 bytes are skipped.
     EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 0), 0);
     EXPECT_EQ(pixels, PixelBuffer({5, 6, 7, 8, 1, 2, 3, 4}));
+    // Palettes of more than 256 entries are never read or written.
+    Palette big(300);
+    EXPECT_EQ(read_palette(file.get(), &big, 257), -1);
+    EXPECT_EQ(write_palette(file.get(), big, 257), -1);
     // A header read by the caller is not read again, but checked; a buffer handed in is filled.
     h.biWidth = 0;
     EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 1), -1);
