@@ -44,8 +44,8 @@ inline void copy_line_fixed(uint8_t* to, const uint8_t* const from[], size_t off
 }
 
 inline void copy_line(uint8_t* to, const uint8_t* const from[], size_t span, size_t offset) {
-    // The spans of 16- and 32-pixel tiles at one to four bytes a pixel; the game's own
-    // shapes are 16 pixels of one byte.
+    // The spans of 16- and 32-pixel tiles at one to four bytes a pixel, and of 64-pixel
+    // tiles at four; the game's own shapes are 16 pixels of one byte.
     switch (span) {
     case 16:
         copy_line_fixed<16>(to, from, offset);
@@ -64,6 +64,9 @@ inline void copy_line(uint8_t* to, const uint8_t* const from[], size_t span, siz
         return;
     case 128:
         copy_line_fixed<128>(to, from, offset);
+        return;
+    case 256:
+        copy_line_fixed<256>(to, from, offset);
         return;
     default:
         for (int c = 0; c < map_tiles_across; ++c, to += span) {

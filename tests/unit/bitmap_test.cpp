@@ -169,7 +169,15 @@ TEST(BitmapWriter, Failures) {
     std::setvbuf(full.get(), buffer, _IOFBF, sizeof buffer);
     ASSERT_EQ(create_bitmap_header(&h, 16, 2, 4), 0);
     EXPECT_EQ(write_bitmap(full.get(), h, nullptr, PixelBuffer(32)), -1);
+    // ... and when the zero palette entries of an 8-bit file fill it.
     full.reset();
+    FilePtr full_again(std::fopen("/dev/full", "wb"));
+    std::setvbuf(full_again.get(), buffer, _IOFBF, sizeof buffer);
+    ASSERT_EQ(create_bitmap_header(&h, 2, 2, 8), 0);
+    CaptureStdout();
+    EXPECT_EQ(write_bitmap(full_again.get(), h, nullptr, pixels), -1);
+    EXPECT_EQ(GetCapturedStdout(), "error: write_bitmap() - can't write palette\n");
+    full_again.reset();
 }
 
 // A valid 8-bit file of 4 x 2 pixels: 1078 + 8 = 0x43E bytes.
