@@ -23,8 +23,13 @@ export WINEPREFIX="$PWD/build-wine"
 export WINEDEBUG=-all
 wine=$(command -v wine64 || command -v wine)
 wineboot -i
-# Wine leaves its server running for a few seconds after the last program; end it with
-# the stage, and remove what the stage unpacked, whatever the outcome.
+# One Wine server and its helper processes for the whole stage, started here with no pipe
+# of a test attached. Otherwise nearly every test program starts a server of its own, and
+# Wine 8.0's driver host, starting up under load, may crash (a NULL device object in
+# IoCreateDevice) and print that on the standard error of whichever test started it.
+wineserver -p
+"$wine" cmd /c exit < /dev/null > /dev/null 2>&1
+# End the server with the stage, and remove what the stage unpacked, whatever the outcome.
 unpacked=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$unpacked"' EXIT
 
