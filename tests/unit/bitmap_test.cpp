@@ -41,8 +41,11 @@ Bytes contents(std::FILE* stream) {
     return out;
 }
 
+// A file of this test's own, named after it: the tests run in parallel, and a Windows C
+// library's tmpfile() names may clash between processes.
 FilePtr temp_with(const Bytes& bytes) {
-    FilePtr file(std::tmpfile());
+    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    FilePtr file(std::fopen((name + ".tmp").c_str(), "w+b"));
     if (file && !bytes.empty()) {
         std::fwrite(bytes.data(), bytes.size(), 1, file.get());
         std::rewind(file.get());
@@ -118,7 +121,7 @@ TEST(BitmapWriter, ExactBytes) {
         SCOPED_TRACE(c.bits);
         BitmapHeader h;
         ASSERT_EQ(create_bitmap_header(&h, c.width, c.height, c.bits), 0);
-        FilePtr file(std::tmpfile());
+        FilePtr file = temp_with({});
         ASSERT_TRUE(file);
         CaptureStdout();
         const PixelBuffer pixels(c.pixels.begin(), c.pixels.end());
@@ -137,7 +140,7 @@ TEST(BitmapWriter, Failures) {
     BitmapHeader h;
     ASSERT_EQ(create_bitmap_header(&h, 2, 2, 8), 0);
     const PixelBuffer pixels(4, 7);
-    FilePtr file(std::tmpfile());
+    FilePtr file = temp_with({});
     ASSERT_TRUE(file);
     // An unsupported bit count, or a buffer smaller than the image: nothing written or printed.
     CaptureStdout();
