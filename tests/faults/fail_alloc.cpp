@@ -1,10 +1,33 @@
 // SPDX-License-Identifier: MIT
-// Replaces the global operator new and delete of a test build of kopc_map so that one
-// chosen allocation fails: the call numbered KOPC_FAIL_ALLOC_AT (1 for the first) throws
-// std::bad_alloc, as a real exhaustion would; every other call is served by malloc.
+// Faults for a test build of kopc_map. Its global operator new and delete are replaced so
+// that one chosen allocation fails: the call numbered KOPC_FAIL_ALLOC_AT (1 for the first)
+// throws std::bad_alloc, as a real exhaustion would; every other call is served by malloc.
 // Without the variable, or with 0, nothing fails. Only this test executable reads it.
+// Where the host has a gather write, every call of it is cut short after 1000 bytes, so
+// the program must resume in the middle of rows.
+#include <algorithm>
 #include <cstdlib>
 #include <new>
+
+#ifndef _WIN32
+#include <sys/uio.h>
+#include <unistd.h>
+
+extern "C" ssize_t writev(int fd, const iovec* pieces, int count) {
+    size_t budget = 1000;
+    ssize_t done = 0;
+    for (int i = 0; i < count && budget > 0; ++i) {
+        const size_t size = std::min(pieces[i].iov_len, budget);
+        const ssize_t written = write(fd, pieces[i].iov_base, size);
+        if (written < 0) {
+            return done > 0 ? done : -1;
+        }
+        done += written;
+        budget -= static_cast<size_t>(written);
+    }
+    return done;
+}
+#endif
 
 namespace {
 
