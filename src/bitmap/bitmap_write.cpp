@@ -44,20 +44,32 @@ inline uint8_t* reserve_block(std::FILE* stream, OutBlock* out, size_t count) {
     return at;
 }
 
-// One row of 1-bit pixels: 8 pixels a byte, first pixel in the highest bit; any non-zero
-// pixel byte sets its bit. The last byte of an odd row keeps its unused low bits 0.
+// Packs 8 pixels a byte, first pixel in the highest bit; any non-zero pixel byte sets its
+// bit. Built for wider vector units too: with one byte a pixel, packing is most of the
+// program's own work.
+PLATFORM_WIDE_VECTORS void pack_bits(uint8_t* to, const uint8_t* from, size_t count) {
+    for (size_t i = 0; i < count; ++i, from += 8) {
+        to[i] = static_cast<uint8_t>(
+            (from[0] != 0) << 7 | (from[1] != 0) << 6 | (from[2] != 0) << 5 | (from[3] != 0) << 4 |
+            (from[4] != 0) << 3 | (from[5] != 0) << 2 | (from[6] != 0) << 1 | (from[7] != 0));
+    }
+}
+
+// Packs 2 pixels a byte, first pixel in the high nibble; only the low 4 bits of each pixel
+// byte are kept.
+PLATFORM_WIDE_VECTORS void pack_nibbles(uint8_t* to, const uint8_t* from, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        to[i] = static_cast<uint8_t>((from[2 * i] & 0x0F) << 4 | (from[2 * i + 1] & 0x0F));
+    }
+}
+
+// One row of 1-bit pixels; the last byte of a row whose width is no multiple of 8 keeps
+// its unused low bits 0.
 void pack_row_1(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t width) {
     const size_t whole = width / 8;
     for (size_t done = 0; done < whole;) {
         const size_t n = (whole - done < out_block_size) ? whole - done : out_block_size;
-        uint8_t* to = reserve_block(stream, out, n);
-        const uint8_t* from = row + 8 * done;
-        for (size_t i = 0; i < n; ++i, from += 8) {
-            to[i] = static_cast<uint8_t>((from[0] != 0) << 7 | (from[1] != 0) << 6 |
-                                         (from[2] != 0) << 5 | (from[3] != 0) << 4 |
-                                         (from[4] != 0) << 3 | (from[5] != 0) << 2 |
-                                         (from[6] != 0) << 1 | (from[7] != 0));
-        }
+        pack_bits(reserve_block(stream, out, n), row + 8 * done, n);
         done += n;
     }
     if (width % 8 != 0) {
@@ -71,17 +83,12 @@ void pack_row_1(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t w
     }
 }
 
-// One row of 4-bit pixels: 2 pixels a byte, first pixel in the high nibble; only the low
-// 4 bits of each pixel byte are kept. An odd last pixel gets a 0 low nibble.
+// One row of 4-bit pixels; an odd last pixel gets a 0 low nibble.
 void pack_row_4(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t width) {
     const size_t whole = width / 2;
     for (size_t done = 0; done < whole;) {
         const size_t n = (whole - done < out_block_size) ? whole - done : out_block_size;
-        uint8_t* to = reserve_block(stream, out, n);
-        const uint8_t* from = row + 2 * done;
-        for (size_t i = 0; i < n; ++i) {
-            to[i] = static_cast<uint8_t>((from[2 * i] & 0x0F) << 4 | (from[2 * i + 1] & 0x0F));
-        }
+        pack_nibbles(reserve_block(stream, out, n), row + 2 * done, n);
         done += n;
     }
     if (width % 2 != 0) {

@@ -9,7 +9,13 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PLATFORM_STREAMING_STORES 1
+#endif
 
 // Closes a stream when its owner goes out of scope.
 struct FileCloser {
@@ -34,6 +40,37 @@ unsigned platform_console_utf8() noexcept;
 
 // Gives the console back the output code page that platform_console_utf8 returned (0: none).
 void platform_console_restore(unsigned saved_code_page) noexcept;
+
+// Marks a function whose loops the compiler also builds for the host's wider vector units
+// (AVX2, with GNU tools on x86-64 glibc systems); the fitting copy is chosen when the
+// program starts. Elsewhere it marks nothing, and the function is built once.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__GLIBC__)
+#define PLATFORM_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define PLATFORM_WIDE_VECTORS
+#endif
+
+// Copies `size` bytes, a multiple of 16, to `to` (16-byte aligned) past the caches where
+// the host can: for a buffer far larger than the caches, whose lines would otherwise each
+// be read into them before being written over. platform_uncached_done() must follow the
+// last such copy, before the bytes are read.
+inline void platform_copy_uncached(void* to, const void* from, std::size_t size) noexcept {
+#ifdef PLATFORM_STREAMING_STORES
+    __m128i* out = static_cast<__m128i*>(to);
+    const __m128i* in = static_cast<const __m128i*>(from);
+    for (std::size_t i = 0; i < size / 16; ++i) {
+        _mm_stream_si128(out + i, _mm_loadu_si128(in + i));
+    }
+#else
+    std::memcpy(to, from, size);
+#endif
+}
+
+inline void platform_uncached_done() noexcept {
+#ifdef PLATFORM_STREAMING_STORES
+    _mm_sfence();
+#endif
+}
 
 // A run of bytes to write.
 struct WriteSpan {
