@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The map renderer: picks the tile of every cell (map, NPC, ground under the NPC or time
 // door) and copies its shape from the sheet, one contiguous copy per tile line.
+#include "platform/platform.h"
 #include "render/messages.h"
 #include "render/render.h"
 
 #include <cstring>
 
 namespace {
+
+// Images from this size on are far larger than any cache: their lines are written past
+// the caches, which spares reading each line in before it is written over.
+constexpr size_t uncached_image_size = size_t{32} << 20;
 
 // The tile byte to draw at (column, row) after the NPC overlay.
 uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, int row, int no_npcs,
@@ -35,11 +40,16 @@ uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, i
 
 // Fills one image line from the 64 tiles of its tile row: one contiguous copy of `span`
 // bytes per tile, taken `offset` bytes into each tile's place in the sheet. A fixed span
-// lets the compiler turn each copy into a few moves instead of a library call.
+// lets the compiler turn each copy into a few moves instead of a library call, and four
+// tiles a step keep the loop's own bookkeeping below the cost of the copies.
 template <size_t span>
 inline void copy_line_fixed(uint8_t* to, const uint8_t* const from[], size_t offset) {
-    for (int c = 0; c < map_tiles_across; ++c, to += span) {
+    static_assert(map_tiles_across % 4 == 0, "a line is whole steps of four tiles");
+    for (int c = 0; c < map_tiles_across; c += 4, to += 4 * span) {
         std::memcpy(to, from[c] + offset, span);
+        std::memcpy(to + span, from[c + 1] + offset, span);
+        std::memcpy(to + 2 * span, from[c + 2] + offset, span);
+        std::memcpy(to + 3 * span, from[c + 3] + offset, span);
     }
 }
 
@@ -107,6 +117,8 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
     const size_t span = tile_width * bytes_per_pixel; // bytes of one tile line
     const size_t sheet_line = sheet_tiles_across * span;
     const size_t image_line = map_tiles_across * span;
+    const bool uncached = image->data_size >= uncached_image_size && span % 16 == 0 &&
+                          reinterpret_cast<uintptr_t>(image->pixels.data()) % 16 == 0;
     const DoorPosition* doors = nullptr;
     if (time_doors != 0 && entry.door_set >= 0 && entry.door_set < door_set_count) {
         doors = time_door_table[entry.door_set];
@@ -146,7 +158,16 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
         }
         uint8_t* to = image->pixels.data() + r * tile_height * image_line;
         for (size_t l = 0; l < tile_height; ++l, to += image_line) {
-            copy_line(to, from, span, l * sheet_line);
+            if (uncached) {
+                for (int c = 0; c < map_tiles_across; ++c) {
+                    platform_copy_uncached(to + c * span, from[c] + l * sheet_line, span);
+                }
+            } else {
+                copy_line(to, from, span, l * sheet_line);
+            }
         }
+    }
+    if (uncached) {
+        platform_uncached_done();
     }
 }
