@@ -19,7 +19,6 @@ import os
 import resource
 import shutil
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
@@ -53,25 +52,6 @@ def peak_kib(argv, cwd):
 def fresh(folder):
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-
-
-def sheet_32(sheet_24, path):
-    """The 24-bit 512 x 128 sample sheet at twice the size in 32 bits: 1024 x 256, tiles of
-    64 x 64 pixels, so the maps are 4096 x 4096 (64 MiB each)."""
-    with open(sheet_24, "rb") as f:
-        data = f.read()
-    width, height = struct.unpack_from("<II", data, 18)
-    offset, row = struct.unpack_from("<I", data, 10)[0], (width * 3 + 3) & ~3
-    rows = []
-    for y in range(height):  # bottom-up in both files
-        line = data[offset + y * row:offset + y * row + width * 3]
-        wide = b"".join((line[3 * x:3 * x + 3] + b"\xff") * 2 for x in range(width))
-        rows += [wide, wide]
-    body = b"".join(rows)
-    header = b"BM" + struct.pack("<IHHIIIIHHIIIIII", 54 + len(body), 0, 0, 54, 40, 2 * width,
-                                 2 * height, 1, 32, 0, len(body), 0, 0, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + body)
 
 
 def summary(values):
@@ -119,7 +99,6 @@ def main():
         data = os.path.join(work, "data")
         subprocess.run([os.path.abspath(args.kopc_sample), data], check=True,
                        stdout=subprocess.DEVNULL)
-        sheet_32(os.path.join(data, "shapes24.bmp"), os.path.join(data, "shapes32.bmp"))
         # title, extra arguments, image bytes, sheet bytes, target ratio, pairs
         cases = [
             ("1 default: EGA, 4 bits, 1024 x 1024", [], 1024 * 1024, 256 * 64, 1.20, args.pairs),

@@ -117,7 +117,8 @@ void build_sample_world(MapBlock blocks[map_count], PlantedMismatches* planted) 
 constexpr char planted_list_file[] = "sample-mismatches.txt";
 
 // Writes the whole data set into the folder `dir` (created when missing): 31 map files,
-// 31 NPC files, KOEGA.EXE, KOGAME.EXE, shapes24.bmp and the planted-mismatch list.
+// 31 NPC files, KOEGA.EXE, KOGAME.EXE, shapes24.bmp, shapes32.bmp and the list of planted
+// mismatches.
 int write_sample_data(const char* dir) noexcept;
 
 #endif

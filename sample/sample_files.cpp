@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Writes the sample data set: the map and NPC files under the catalogue's names, two
-// stand-in executables with the shape blocks at the offsets the program reads, a 24-bit
-// shape bitmap with the same tiles at twice the size, and the list of planted mismatches.
+// stand-in executables with the shape blocks at the offsets the program reads, shape bitmaps
+// with the same tiles at twice the size in 24 bits and four times the size in 32 bits, and
+// the list of planted mismatches.
 #include "sample.h"
 
 #include "platform/platform.h"
@@ -22,8 +23,6 @@ static const char fmt_done[] = "wrote the sample world into '%s'\n";
 
 namespace {
 
-constexpr char shape_bitmap_file[] = "shapes24.bmp";
-constexpr int bitmap_scale = 2;              // 32 x 32 tiles
 constexpr size_t executable_tail = 0x1200;   // filler behind the shape block
 constexpr uint16_t cga_record_lead = 0x1004; // 4 bytes a row, 16 rows
 constexpr char executable_note[] =
@@ -56,22 +55,26 @@ std::vector<uint8_t> make_executable(long offset, const std::vector<uint8_t>& bl
     return bytes;
 }
 
-int write_shape_bitmap(const std::string& path, const std::vector<uint8_t>& sheet) {
-    const uint32_t width = exe_sheet_width * bitmap_scale;
-    const uint32_t height = sheet_tiles_down * exe_tile_size * bitmap_scale;
-    PixelBuffer pixels(static_cast<size_t>(width) * height * 3); // every byte set below
+// A shape bitmap of the same tiles, `scale` times the size, in 24 or 32 bits (the fourth
+// byte of a 32-bit pixel 0).
+int write_shape_bitmap(const std::string& path, const std::vector<uint8_t>& sheet, uint32_t scale,
+                       uint16_t bit_count) {
+    const uint32_t width = exe_sheet_width * scale;
+    const uint32_t height = sheet_tiles_down * exe_tile_size * scale;
+    const uint32_t bytes_per_pixel = bit_count / 8;
+    PixelBuffer pixels(size_t{width} * height * bytes_per_pixel, 0);
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t index = sheet[(y / bitmap_scale) * exe_sheet_width + x / bitmap_scale];
+            const uint8_t index = sheet[(y / scale) * exe_sheet_width + x / scale];
             const PaletteEntry& colour = exe_palette[index & 15];
-            uint8_t* out = &pixels[(static_cast<size_t>(y) * width + x) * 3];
+            uint8_t* out = &pixels[(size_t{y} * width + x) * bytes_per_pixel];
             out[0] = colour.blue;
             out[1] = colour.green;
             out[2] = colour.red;
         }
     }
     BitmapHeader header;
-    if (create_bitmap_header(&header, width, height, 24) != 0) {
+    if (create_bitmap_header(&header, width, height, bit_count) != 0) {
         return -1;
     }
     FilePtr file(std::fopen(path.c_str(), "wb"));
@@ -129,7 +132,10 @@ int write_everything(const char* dir) {
     const std::vector<uint8_t> cga_exe = make_executable(cga_block_offset, cga_block, 0xC6A);
     if (write_file(folder + ega_executable, ega_exe.data(), ega_exe.size()) != 0 ||
         write_file(folder + cga_executable, cga_exe.data(), cga_exe.size()) != 0 ||
-        write_shape_bitmap(folder + shape_bitmap_file, sheet) != 0 ||
+        // Tiles of 32 x 32 pixels (maps of 2048 x 2048, 12 MiB) and of 64 x 64 (4096 x 4096,
+        // 64 MiB: far larger than the caches).
+        write_shape_bitmap(folder + "shapes24.bmp", sheet, 2, 24) != 0 ||
+        write_shape_bitmap(folder + "shapes32.bmp", sheet, 4, 32) != 0 ||
         write_planted_list(folder + planted_list_file, planted) != 0) {
         return -1;
     }

@@ -8,7 +8,8 @@
 //     read first if m & 8: an accepted image must match a plain decoding of the input;
 //   unless m & 1, the run too: the input as a shape bitmap of 16 x 4 tiles, a map rendered
 //     (catalogue row: second-last byte; tiles and NPC record: the input repeated; flags:
-//     m >> 4) and saved, which must read back unchanged (1 bit as 0/1, 4 bits as a nibble).
+//     m >> 4): every cell no NPC stands on shows its shape; saved, the map must read back
+//     unchanged (1 bit as 0/1, 4 bits as a nibble).
 #include "platform/platform.h"
 #include "render/render.h"
 
@@ -69,8 +70,29 @@ void check_run(const char* name, const uint8_t* data, size_t size, uint8_t m) {
     for (size_t i = 0; i < sizeof block; ++i) {
         reinterpret_cast<uint8_t*>(&block)[i] = data[i % size];
     }
-    render_map(&image, shapes, map_catalogue[data[size - 2] % map_count], block, m & 16, m & 32,
-               m & 64, m & 128);
+    const MapEntry& entry = map_catalogue[data[size - 2] % map_count];
+    render_map(&image, shapes, entry, block, m & 16, m & 32, m & 64, m & 128);
+    // Every cell that no NPC slot stands on shows its tile's shape, or a time door's.
+    const size_t th = size_t(shapes.tile_height), span = shapes.tile_width * shapes.bytes_per_pixel;
+    for (int r = 0; r < 64; ++r) {
+        for (int c = 0; c < 64; ++c) {
+            bool npc = false;
+            for (int s = 0; s < npc_slots && (m & 64) == 0; ++s) {
+                npc |= block.npc.shown[s] != 0 && block.npc.x[s] == c && block.npc.y[s] == r;
+            }
+            size_t shape = block.tiles[r * 64 + c] / 4;
+            for (int d = 0; d < doors_per_set && (m & 16) != 0 && entry.door_set >= 0; ++d) {
+                const DoorPosition& door = time_door_table[entry.door_set][d];
+                npc = npc && !(door.x == c && door.y == r);
+                shape = door.x == c && door.y == r ? time_door_shape : shape;
+            }
+            for (size_t l = 0; l < th && !npc; ++l) {
+                CHECK(std::memcmp(&image.pixels[((r * th + l) * 64 + c) * span],
+                                  &shapes.pixels[((shape / 16 * th + l) * 16 + shape % 16) * span],
+                                  span) == 0);
+            }
+        }
+    }
     CHECK(save_map_image(name, image, 1) == 0);
     FilePtr file(std::fopen(name, "rb"));
     BitmapHeader header;
