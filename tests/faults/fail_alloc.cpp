@@ -41,6 +41,7 @@ void* allocate(std::size_t size) noexcept {
 
 } // namespace
 
+// The library's other forms of new and delete (arrays, nothrow) call these.
 void* operator new(std::size_t size) {
     if (void* block = allocate(size)) {
         return block;
@@ -48,30 +49,10 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-
 void operator delete(void* block) noexcept {
     std::free(block);
 }
 
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-
 void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-
-void operator delete[](void* block, std::size_t) noexcept {
     std::free(block);
 }

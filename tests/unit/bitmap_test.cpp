@@ -85,37 +85,19 @@ TEST(BitmapWriter, ExactBytes) {
         Bytes palette_bytes;
         Bytes rows; // as the file holds them: bottom row first, padded
     } cases[] = {
-        {1,
-         10,
-         2,
-         {1, 0, 0, 0, 0, 0, 0, 1, 5, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 2},
-         &two,
-         {1, 2, 3, 4, 5, 6, 7, 8},
-         {0x7E, 0x40, 0, 0, 0x81, 0x80, 0, 0}},
+        // clang-format off
+        {1, 10, 2, {1, 0, 0, 0, 0, 0, 0, 1, 5, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 2}, &two,
+         {1, 2, 3, 4, 5, 6, 7, 8}, {0x7E, 0x40, 0, 0, 0x81, 0x80, 0, 0}},
         {1, 33, 1, wide, nullptr, Bytes(8), {0x80, 0, 0, 0, 0x80, 0, 0, 0}},
-        {4,
-         3,
-         2,
-         {1, 2, 3, 0x0A, 0x1F, 0xF0},
-         nullptr,
-         Bytes(64),
+        {4, 3, 2, {1, 2, 3, 0x0A, 0x1F, 0xF0}, nullptr, Bytes(64),
          {0xAF, 0, 0, 0, 0x12, 0x30, 0, 0}},
         {8, 3, 2, {1, 2, 3, 4, 5, 6}, nullptr, Bytes(1024), {4, 5, 6, 0, 1, 2, 3, 0}},
         {16, 3, 1, {1, 2, 3, 4, 5, 6}, nullptr, {}, {1, 2, 3, 4, 5, 6, 0, 0}},
-        {24,
-         2,
-         2,
-         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
-         &two,
-         {},
+        {24, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, &two, {},
          {7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}},
-        {32,
-         3,
-         1,
-         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
-         nullptr,
-         {},
+        {32, 3, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, nullptr, {},
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bits);
@@ -205,16 +187,15 @@ TEST(BitmapReader, HeaderChecks) {
         std::string out;
         int result;
     } cases[] = {
+        // clang-format off
         {{}, 0, "", 0},
         {{{image, 0}}, 0, corrected + "0x8\n", 0},
         {{{size, 0}}, 0, length_0, 0},
         {{{image, 0}, {size, 0}}, 0, corrected + "0x8\n" + length_0, 0},
         {{{size, 0x43F}}, 0, "warning: check_bitmap_header() - file length 0x43F > 0x43E\n", 0},
         {{{size, 0x43D}}, 0, check + "file length 0x43D < 0x43E\n" + cant_read, -1},
-        {{{hsize, 124}},
-         0,
-         check + "not supported header type - support only Windows V3\n" + cant_read,
-         -1},
+        {{{hsize, 124}}, 0,
+         check + "not supported header type - support only Windows V3\n" + cant_read, -1},
         // biPlanes and biBitCount share one 32-bit change: (2, 8), then (1, 2).
         {{{planes, 0x80002}}, 0, cant_read, -1},
         {{{comp, 1}}, 0, check + "not support compression\n" + cant_read, -1},
@@ -227,22 +208,17 @@ TEST(BitmapReader, HeaderChecks) {
         {{}, 0x43E - 1, "error: read_bitmap() - can't read bitmap data\n", -1},
         // Sizes that wrap or make no image pass the nine checks but are refused after them.
         {{{wid, 0}, {image, 0}, {size, 0x436}}, 0, corrected + "0x0\n" + range, -1},
-        {{{hgt, 0xFFFFFFFE}, {image, 0}, {size, 0}},
-         0,
-         corrected + "0xFFFFFFF8\n" + length_0 + range,
-         -1},
-        {{{wid, 0x10000}, {hgt, 0x10000}, {image, 0}, {size, 0x436}},
-         0,
-         corrected + "0x0\n" + range,
-         -1},
+        {{{hgt, 0xFFFFFFFE}, {image, 0}, {size, 0}}, 0,
+         corrected + "0xFFFFFFF8\n" + length_0 + range, -1},
+        {{{wid, 0x10000}, {hgt, 0x10000}, {image, 0}, {size, 0x436}}, 0,
+         corrected + "0x0\n" + range, -1},
         {{{wid, 0x8000}, {hgt, 0x10000}, {image, 1u << 31}, {size, 0x80000436}}, 0, range, -1},
         // A buffer that fits, but a padded row of 2 GiB does not.
         {{{wid, 0x7FFFFFFD}, {hgt, 1}, {image, 1u << 31}, {size, 0x80000436}}, 0, range, -1},
         // One pixel row less fits in 2 GiB: accepted, allocated, and then short of rows.
-        {{{wid, 0x8000}, {hgt, 0xFFFF}, {image, 0x7FFF8000}, {size, 0x7FFF8436}},
-         0,
-         "error: read_bitmap() - can't read bitmap data\n",
-         -1},
+        {{{wid, 0x8000}, {hgt, 0xFFFF}, {image, 0x7FFF8000}, {size, 0x7FFF8436}}, 0,
+         "error: read_bitmap() - can't read bitmap data\n", -1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         Bytes b = valid_8bit();
