@@ -27,6 +27,8 @@ wineboot -i
 # of a test attached. Otherwise nearly every test program starts a server of its own, and
 # Wine 8.0's driver host, starting up under load, may crash (a NULL device object in
 # IoCreateDevice) and print that on the standard error of whichever test started it.
+# (wineboot's own server ends by itself once it is idle; wait for that first.)
+wineserver -w
 wineserver -p
 "$wine" cmd /c exit < /dev/null > /dev/null 2>&1
 # End the server with the stage, and remove what the stage unpacked, whatever the outcome.
