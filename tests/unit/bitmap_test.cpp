@@ -43,9 +43,9 @@ Bytes contents(std::FILE* stream) {
 
 // A file of this test's own, named after it: the tests run in parallel, and a Windows C
 // library's tmpfile() names may clash between processes.
-FilePtr temp_with(const Bytes& bytes) {
+FilePtr temp_with(const Bytes& bytes, const char* tag = "") {
     const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    FilePtr file(std::fopen((name + ".tmp").c_str(), "w+b"));
+    FilePtr file(std::fopen((name + tag + ".tmp").c_str(), "w+b"));
     if (file && !bytes.empty()) {
         std::fwrite(bytes.data(), bytes.size(), 1, file.get());
         std::rewind(file.get());
@@ -273,7 +273,7 @@ TEST(BitmapReader, WarningCountAndOutArguments) {
     // A header read by the caller is not read again, but checked; a buffer handed in is filled.
     h.biWidth = 0;
     EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 1), -1);
-    FilePtr short_file = temp_with(Bytes(53, 'B'));
+    FilePtr short_file = temp_with(Bytes(53, 'B'), "-short");
     EXPECT_EQ(read_bitmap_header(short_file.get(), &h), -1);
     std::rewind(file.get());
     PixelBuffer again(8, 0xEE);
