@@ -45,21 +45,12 @@ inline uint8_t* reserve_block(std::FILE* stream, OutBlock* out, size_t count) {
 }
 
 // Packs 8 pixels a byte, first pixel in the highest bit; any non-zero pixel byte sets its
-// bit. Built for wider vector units too: with one byte a pixel, packing is most of the
-// program's own work.
-PLATFORM_WIDE_VECTORS void pack_bits(uint8_t* to, const uint8_t* from, size_t count) {
+// bit.
+void pack_bits(uint8_t* to, const uint8_t* from, size_t count) {
     for (size_t i = 0; i < count; ++i, from += 8) {
         to[i] = static_cast<uint8_t>(
             (from[0] != 0) << 7 | (from[1] != 0) << 6 | (from[2] != 0) << 5 | (from[3] != 0) << 4 |
             (from[4] != 0) << 3 | (from[5] != 0) << 2 | (from[6] != 0) << 1 | (from[7] != 0));
-    }
-}
-
-// Packs 2 pixels a byte, first pixel in the high nibble; only the low 4 bits of each pixel
-// byte are kept.
-PLATFORM_WIDE_VECTORS void pack_nibbles(uint8_t* to, const uint8_t* from, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        to[i] = static_cast<uint8_t>((from[2 * i] & 0x0F) << 4 | (from[2 * i + 1] & 0x0F));
     }
 }
 
@@ -88,7 +79,10 @@ void pack_row_4(std::FILE* stream, OutBlock* out, const uint8_t* row, uint32_t w
     const size_t whole = width / 2;
     for (size_t done = 0; done < whole;) {
         const size_t n = (whole - done < out_block_size) ? whole - done : out_block_size;
-        pack_nibbles(reserve_block(stream, out, n), row + 2 * done, n);
+        // 2 pixels a byte, first pixel in the high nibble; only the low 4 bits of each
+        // pixel byte are kept. With one byte a pixel in memory, this is most of the
+        // default run's own work: the platform layer does it with the widest instructions.
+        platform_pack_nibbles(reserve_block(stream, out, n), row + 2 * done, n);
         done += n;
     }
     if (width % 2 != 0) {

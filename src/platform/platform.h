@@ -8,6 +8,7 @@
 #define KOPC_PLATFORM_PLATFORM_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -41,14 +42,14 @@ unsigned platform_console_utf8() noexcept;
 // Gives the console back the output code page that platform_console_utf8 returned (0: none).
 void platform_console_restore(unsigned saved_code_page) noexcept;
 
-// Marks a function whose loops the compiler also builds for the host's wider vector units
-// (AVX2, with GNU tools on x86-64 glibc systems); the fitting copy is chosen when the
-// program starts. Elsewhere it marks nothing, and the function is built once.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__GLIBC__)
-#define PLATFORM_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define PLATFORM_WIDE_VECTORS
-#endif
+// Packs pairs of pixel bytes into bytes of two 4-bit pixels: to[i] gets the low 4 bits of
+// from[2i] in its high nibble and those of from[2i + 1] in its low nibble, for i < count.
+// It uses the widest instructions the processor has for it (AVX2 on x86-64).
+void platform_pack_nibbles(uint8_t* to, const uint8_t* from, std::size_t count) noexcept;
+
+// Tells the C library that only one thread uses `stream`, so that its calls need not lock
+// it (where the library can be told; the program has one thread).
+void platform_single_user_stream(std::FILE* stream) noexcept;
 
 // Copies `size` bytes, a multiple of 16, to `to` (16-byte aligned) past the caches where
 // the host can: for a buffer far larger than the caches, whose lines would otherwise each

@@ -48,6 +48,7 @@ int save_map_image(const char* file_name, const MapImage& image, int overwrite) 
     // system; it lives on this frame and the stream is closed before the frame ends.
     char stream_buffer[output_buffer_size];
     std::setvbuf(file.get(), stream_buffer, _IOFBF, sizeof stream_buffer);
+    platform_single_user_stream(file.get()); // packed rows reach it 1 KiB a call
     const int written = write_bitmap(file.get(), header, image.palette, image.pixels);
     // The close flushes the last buffered bytes; a full disk may only show up here.
     const int closed = std::fclose(file.release());
