@@ -2,8 +2,10 @@
 // The one place that knows the host. The program speaks Windows paths (the data path and
 // a file name joined with a backslash); on other hosts this layer opens them as Windows
 // would: backslashes act as separators, and a last path component that differs only in
-// ASCII case from the entry on disk is still found. It also offers the host's gather
-// write, so that image rows can go to a file without being copied first.
+// ASCII case from the entry on disk is still found. It also offers what the host has to
+// move image bytes fast: a gather write, so that rows go to a file without being copied
+// first; nibble packing with the widest instructions; copies that bypass the caches. And
+// on Windows it sets up the console for UTF-8 names.
 #ifndef KOPC_PLATFORM_PLATFORM_H
 #define KOPC_PLATFORM_PLATFORM_H
 
