@@ -8,9 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-static const char program_name[] = "kopc_map";
 static const char fmt_usage_first[] = "usage: %s [options] [DATA-PATH]\n";
-static const char* const usage_lines[] = {
+static const char* const kopc_map_usage_lines[] = {
     "option:",
     "           --cga                read CGA version shapes",
     "           --ega                read EGA version shapes (default)",
@@ -36,10 +35,10 @@ static const char fmt_write_file[] = "error: write bitmap file '%s'\n";
 
 namespace {
 
-void print_usage() {
-    std::printf(fmt_usage_first, program_name);
-    for (const char* line : usage_lines) {
-        std::puts(line);
+void print_usage(const UsageText& usage) {
+    std::printf(fmt_usage_first, usage.program);
+    for (std::size_t i = 0; i < usage.line_count; ++i) {
+        std::puts(usage.lines[i]);
     }
 }
 
@@ -49,7 +48,8 @@ bool is(const char* argument, const char* option) {
 
 } // namespace
 
-int parse_command_line(int argc, const char* const argv[], RunOptions* options) noexcept {
+int parse_command_line(int argc, const char* const argv[], const UsageText& usage,
+                       RunOptions* options) noexcept {
     bool have_data_path = false;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
@@ -61,7 +61,7 @@ int parse_command_line(int argc, const char* const argv[], RunOptions* options) 
             options->data_path = argument;
             have_data_path = true;
         } else if (is(argument, "-?") || is(argument, "--help")) {
-            print_usage();
+            print_usage(usage);
             return -1;
         } else if (is(argument, "--cga")) {
             options->use_shape_bitmap = 0;
@@ -94,43 +94,51 @@ int parse_command_line(int argc, const char* const argv[], RunOptions* options) 
     return 0;
 }
 
-int run_kopc_map(const RunOptions& options) noexcept {
-    ShapeSet shapes;
+int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept {
+    ShapeSet& shapes = inputs->shapes;
     if (options.use_shape_bitmap) {
         if (read_shape_bitmap(options.shape_bitmap_path, &shapes, sheet_tiles_across,
                               sheet_tiles_down) != 0) {
             std::printf(fmt_read_shape_bitmap, options.shape_bitmap_path);
-            return 1;
+            return -1;
         }
     } else if (read_shapes(options.data_path, &shapes, options.cga) != 0) {
         std::puts(msg_read_shapes);
-        return 1;
+        return -1;
     }
 
     // The image, allocated once with cleared pixels, is drawn over for every map.
-    MapImage image;
+    MapImage& image = inputs->image;
     if (size_map_image(shapes, &image) != 0 ||
         !grow_buffer(&image.pixels, image.data_size, uint8_t{0})) {
         std::puts(msg_memory);
-        return 1;
+        return -1;
     }
 
     // 31 blocks of 4352 bytes: on the heap, they would crowd a small stack.
-    std::vector<MapBlock> blocks;
-    if (!grow_buffer(&blocks, map_count)) {
+    if (!grow_buffer(&inputs->blocks, map_count)) {
         std::puts(msg_memory);
-        return 1;
+        return -1;
     }
-    if (load_map_data(options.data_path, map_catalogue, blocks.data()) != 0) {
+    if (load_map_data(options.data_path, map_catalogue, inputs->blocks.data()) != 0) {
         std::puts(msg_read_map_data);
+        return -1;
+    }
+    return 0;
+}
+
+int run_kopc_map(const RunOptions& options) noexcept {
+    RunInputs inputs;
+    if (load_run_inputs(options, &inputs) != 0) {
         return 1;
     }
-
     for (int i = 0; i < map_count; ++i) {
         const MapEntry& entry = map_catalogue[i];
-        render_map(&image, shapes, entry, blocks[i], options.time_doors, options.no_npcs,
-                   options.no_mon_files, options.ignore_diff);
-        if (save_map_image(entry.output_file, image, options.overwrite) != 0) {
+        MapReport report;
+        render_map(&inputs.image, inputs.shapes, entry, inputs.blocks[i], options.time_doors,
+                   options.no_npcs, options.no_mon_files, options.ignore_diff, &report);
+        print_mismatches(entry, inputs.blocks[i], report);
+        if (save_map_image(entry.output_file, inputs.image, options.overwrite) != 0) {
             std::printf(fmt_write_file, entry.output_file);
             return 1;
         }
@@ -141,7 +149,9 @@ int run_kopc_map(const RunOptions& options) noexcept {
 int kopc_map_main(int argc, const char* const argv[]) noexcept {
     RunOptions options;
     int status = 1;
-    if (parse_command_line(argc, argv, &options) == 0) {
+    const UsageText usage = {"kopc_map", kopc_map_usage_lines,
+                             sizeof kopc_map_usage_lines / sizeof kopc_map_usage_lines[0]};
+    if (parse_command_line(argc, argv, usage, &options) == 0) {
         status = run_kopc_map(options);
     }
     // Whatever the terminal, pipe or file, every line is out before the process ends.

@@ -26,6 +26,16 @@ int ask_yes_no(const char* question) noexcept {
     }
 }
 
+int confirm_overwrite(const char* file_name, int overwrite) noexcept {
+    if (overwrite == 0 && platform_file_exists(file_name)) {
+        std::printf(render_text::exists_fmt, file_name);
+        if (ask_yes_no(render_text::overwrite_question) == 0) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
 int save_map_image(const char* file_name, const MapImage& image, int overwrite) noexcept {
     BitmapHeader header;
     if (create_bitmap_header(&header, image.width, image.height,
@@ -33,11 +43,8 @@ int save_map_image(const char* file_name, const MapImage& image, int overwrite) 
         std::puts(render_text::create_header);
         return -1;
     }
-    if (overwrite == 0 && platform_file_exists(file_name)) {
-        std::printf(render_text::exists_fmt, file_name);
-        if (ask_yes_no(render_text::overwrite_question) == 0) {
-            return -1;
-        }
+    if (confirm_overwrite(file_name, overwrite) != 0) {
+        return -1;
     }
     FilePtr file(std::fopen(file_name, "wb"));
     if (!file) {

@@ -25,15 +25,42 @@ struct MapImage {
 // larger than bitmap_max_size.
 int size_map_image(const ShapeSet& shapes, MapImage* image) noexcept;
 
-// Draws every cell of one map into `image`, printing a line for each NPC slot whose shown
-// tile disagrees with the map. Cannot fail.
+// What the NPC overlay of one map found: the slots whose shown tile disagrees with the
+// map, in the order of their cells (a slot stands on one cell, so each comes at most
+// once), and the slots drawn at their cells (shown tile or ground).
+struct MapReport {
+    int mismatch_count = 0;
+    uint8_t mismatch_slots[npc_slots] = {};
+    uint8_t taken[npc_slots] = {}; // 1: this slot decided its cell's tile
+};
+
+// Draws every cell of one map into `image` and fills `report`. Cannot fail.
 void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                 const MapBlock& block, int time_doors, int no_npcs, int no_mon_files,
-                int ignore_diff) noexcept;
+                int ignore_diff, MapReport* report) noexcept;
+
+// The four time doors of a map, or null when it has none.
+const DoorPosition* map_time_doors(const MapEntry& entry) noexcept;
+
+// Room for one mismatch line and its terminating zero.
+constexpr size_t mismatch_line_size = 128;
+
+// The report line of a slot that disagrees with its map, line break included, into `line`;
+// returns the snprintf result.
+int format_mismatch(char* line, size_t size, const MapEntry& entry, const MapBlock& block,
+                    int slot) noexcept;
+
+// Prints the report's lines on standard output, in order.
+void print_mismatches(const MapEntry& entry, const MapBlock& block,
+                      const MapReport& report) noexcept;
 
 // Writes `image` as a BMP named `file_name` in the current folder. Unless `overwrite` is
 // set, an existing file is replaced only when the user says yes. 0 when written.
 int save_map_image(const char* file_name, const MapImage& image, int overwrite) noexcept;
+
+// Unless `overwrite` is set and when `file_name` exists, says so and asks whether to
+// replace it. 0 when the file may be written, -1 when the answer was no.
+int confirm_overwrite(const char* file_name, int overwrite) noexcept;
 
 // Asks `question` on the console: 1 for y or Y, 0 for n, N or the end of input.
 int ask_yes_no(const char* question) noexcept;

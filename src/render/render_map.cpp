@@ -13,9 +13,11 @@ namespace {
 // the caches, which spares reading each line in before it is written over.
 constexpr size_t uncached_image_size = size_t{32} << 20;
 
-// The tile byte to draw at (column, row) after the NPC overlay.
+// The tile byte to draw at (column, row) after the NPC overlay. Each slot whose shown tile
+// disagrees with the map is noted in `report` (a slot applies to one cell only, so at most
+// once per map), and the slot taken, if any, is marked there.
 uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, int row, int no_npcs,
-                     int ignore_diff) {
+                     int ignore_diff, MapReport* report) {
     const uint8_t map_tile = block.tiles[row * map_tiles_across + column];
     const NpcRecord& npc = block.npc;
     for (int s = 0; s < npc_slots; ++s) {
@@ -24,15 +26,12 @@ uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, i
             continue;
         }
         if (shown != map_tile) {
-            const uint8_t ground = npc.ground[s];
-            std::printf(render_text::mismatch_fmt, entry.map_file, s, npc.x[s], npc.y[s],
-                        static_cast<unsigned>(map_tile / 4), map_tile % 4,
-                        static_cast<unsigned>(shown / 4), shown % 4,
-                        static_cast<unsigned>(ground / 4), ground % 4, entry.title);
+            report->mismatch_slots[report->mismatch_count++] = static_cast<uint8_t>(s);
             if (entry.keep_map_on_mismatch != 0 && ignore_diff == 0) {
                 continue;
             }
         }
+        report->taken[s] = 1;
         return no_npcs ? npc.ground[s] : shown;
     }
     return map_tile;
@@ -110,7 +109,8 @@ int size_map_image(const ShapeSet& shapes, MapImage* image) noexcept {
 
 void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                 const MapBlock& block, int time_doors, int no_npcs, int no_mon_files,
-                int ignore_diff) noexcept {
+                int ignore_diff, MapReport* report) noexcept {
+    *report = MapReport{};
     const size_t tile_width = static_cast<size_t>(shapes.tile_width);
     const size_t tile_height = static_cast<size_t>(shapes.tile_height);
     const size_t bytes_per_pixel = shapes.bytes_per_pixel;
@@ -119,10 +119,7 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
     const size_t image_line = map_tiles_across * span;
     const bool uncached = image->data_size >= uncached_image_size && span % 16 == 0 &&
                           reinterpret_cast<uintptr_t>(image->pixels.data()) % 16 == 0;
-    const DoorPosition* doors = nullptr;
-    if (time_doors != 0 && entry.door_set >= 0 && entry.door_set < door_set_count) {
-        doors = time_door_table[entry.door_set];
-    }
+    const DoorPosition* doors = time_doors != 0 ? map_time_doors(entry) : nullptr;
 
     // Cells that some NPC slot may apply to; only those need the slot scan.
     bool occupied[map_tiles_down][map_tiles_across] = {};
@@ -141,9 +138,9 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
         // while the sheet, small enough to stay in cache, is read wherever it must be.
         const uint8_t* from[map_tiles_across];
         for (int c = 0; c < map_tiles_across; ++c) {
-            const uint8_t tile = occupied[r][c]
-                                     ? overlay_tile(entry, block, c, r, no_npcs, ignore_diff)
-                                     : block.tiles[r * map_tiles_across + c];
+            const uint8_t tile =
+                occupied[r][c] ? overlay_tile(entry, block, c, r, no_npcs, ignore_diff, report)
+                               : block.tiles[r * map_tiles_across + c];
             size_t shape = tile / 4;
             if (doors != nullptr) {
                 for (int d = 0; d < doors_per_set; ++d) {
@@ -169,5 +166,33 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
     }
     if (uncached) {
         platform_uncached_done();
+    }
+}
+
+const DoorPosition* map_time_doors(const MapEntry& entry) noexcept {
+    if (entry.door_set < 0 || entry.door_set >= door_set_count) {
+        return nullptr;
+    }
+    return time_door_table[entry.door_set];
+}
+
+int format_mismatch(char* line, size_t size, const MapEntry& entry, const MapBlock& block,
+                    int slot) noexcept {
+    const NpcRecord& npc = block.npc;
+    const unsigned map_tile = block.tiles[npc.y[slot] * map_tiles_across + npc.x[slot]];
+    const unsigned shown = npc.shown[slot];
+    const unsigned ground = npc.ground[slot];
+    return std::snprintf(line, size, render_text::mismatch_fmt, entry.map_file, slot, npc.x[slot],
+                         npc.y[slot], map_tile / 4, static_cast<int>(map_tile % 4), shown / 4,
+                         static_cast<int>(shown % 4), ground / 4, static_cast<int>(ground % 4),
+                         entry.title);
+}
+
+void print_mismatches(const MapEntry& entry, const MapBlock& block,
+                      const MapReport& report) noexcept {
+    for (int i = 0; i < report.mismatch_count; ++i) {
+        char line[mismatch_line_size];
+        format_mismatch(line, sizeof line, entry, block, report.mismatch_slots[i]);
+        std::fputs(line, stdout);
     }
 }

@@ -71,7 +71,8 @@ void check_run(const char* name, const uint8_t* data, size_t size, uint8_t m) {
         reinterpret_cast<uint8_t*>(&block)[i] = data[i % size];
     }
     const MapEntry& entry = map_catalogue[data[size - 2] % map_count];
-    render_map(&image, shapes, entry, block, m & 16, m & 32, m & 64, m & 128);
+    MapReport report;
+    render_map(&image, shapes, entry, block, m & 16, m & 32, m & 64, m & 128, &report);
     // Every cell that no NPC slot stands on shows its tile's shape, or a time door's.
     const size_t th = size_t(shapes.tile_height), span = shapes.tile_width * shapes.bytes_per_pixel;
     for (int r = 0; r < 64; ++r) {
