@@ -88,4 +88,7 @@ struct WriteSpan {
 // may only be closed.
 int platform_write_spans(std::FILE* stream, const WriteSpan* spans, std::size_t count) noexcept;
 
+// Renames `from` to `to`, replacing a file of that name in one step. 0 on success.
+int platform_replace_file(const char* from, const char* to) noexcept;
+
 #endif

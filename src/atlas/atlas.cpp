@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+// The run of kopc_atlas: kopc_map's options, shapes, image and map data; then every map
+// rendered, reported and encoded as PNG into a page written under a temporary name, which
+// replaces atlas.html only once it is complete.
+#include "atlas/atlas.h"
+#include "atlas/messages.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr std::size_t output_buffer_size = 128 * 1024; // bytes handed to the system per write
+
+// Renders every map and writes the whole page to `page`. 0 when every map went in; a
+// failure prints its line.
+int write_atlas(const RunOptions& options, RunInputs* inputs, std::FILE* page) {
+    MapReport reports[map_count];
+    PixelBuffer png;
+    write_page_head(page, options);
+    for (int i = 0; i < map_count; ++i) {
+        const MapEntry& entry = map_catalogue[i];
+        render_map(&inputs->image, inputs->shapes, entry, inputs->blocks[i], options.time_doors,
+                   options.no_npcs, options.no_mon_files, options.ignore_diff, &reports[i]);
+        print_mismatches(entry, inputs->blocks[i], reports[i]);
+        std::size_t size = 0;
+        const int encoded = encode_png(inputs->image, &png, &size);
+        if (encoded == -2) {
+            std::puts(atlas_text::memory);
+            return -1;
+        }
+        if (encoded != 0) {
+            std::printf(atlas_text::compress_fmt, entry.title);
+            return -1;
+        }
+        write_index_entry(page, i, png.data(), size);
+    }
+    write_page_tail(page, options, inputs->blocks.data(), reports);
+    return 0;
+}
+
+int run_atlas(const RunOptions& options) {
+    RunInputs inputs;
+    if (load_run_inputs(options, &inputs) != 0) {
+        return 1;
+    }
+    if (confirm_overwrite(atlas_file, options.overwrite) != 0) {
+        std::printf(atlas_text::write_atlas_fmt, atlas_file);
+        return 1;
+    }
+    FilePtr page(std::fopen(atlas_part_file, "wb"));
+    if (!page) {
+        std::printf(atlas_text::open_fmt, atlas_part_file);
+        std::printf(atlas_text::write_atlas_fmt, atlas_file);
+        return 1;
+    }
+    char stream_buffer[output_buffer_size];
+    std::setvbuf(page.get(), stream_buffer, _IOFBF, sizeof stream_buffer);
+    int failed = write_atlas(options, &inputs, page.get());
+    // Every write goes through the stream: its error flag and the close tell of a full disk.
+    const bool write_error = std::ferror(page.get()) != 0;
+    const bool close_error = std::fclose(page.release()) != 0;
+    if (failed == 0 && (write_error || close_error)) {
+        std::printf(atlas_text::write_fmt, atlas_part_file);
+        failed = -1;
+    }
+    if (failed == 0 && platform_replace_file(atlas_part_file, atlas_file) != 0) {
+        std::printf(atlas_text::replace_fmt, atlas_file);
+        failed = -1;
+    }
+    if (failed != 0) {
+        std::remove(atlas_part_file);
+        std::printf(atlas_text::write_atlas_fmt, atlas_file);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int kopc_atlas_main(int argc, const char* const argv[]) noexcept {
+    const UsageText usage = {"kopc_atlas", atlas_text::usage_lines,
+                             sizeof atlas_text::usage_lines / sizeof atlas_text::usage_lines[0]};
+    RunOptions options;
+    int status = 1;
+    if (parse_command_line(argc, argv, usage, &options) == 0) {
+        status = run_atlas(options);
+    }
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: MIT
+// Writing the atlas page: the head and style, an index of the maps grouped by world with
+// each map's image, then the viewer, the map data its script reads (tiles, NPC slots,
+// mismatch lines, time doors) and the script.
+#include "atlas/atlas.h"
+#include "atlas/page_text.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char page_title[] = "Atlas of the world";
+constexpr std::size_t base64_block = 3 * 1024; // bytes encoded per write
+
+void put(std::FILE* page, const char* text) {
+    std::fputs(text, page);
+}
+
+// Text in HTML or in a JSON string inside a script element: everything that could end
+// either is written as an escape.
+void put_escaped(std::FILE* page, const char* text, std::size_t length, bool json) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '<' || c == '>' || c == '&' || c == '"' || c == '\'' || c == '\\' || c < 0x20) {
+            std::fprintf(page, json ? "\\u%04x" : "&#%u;", c);
+        } else {
+            std::fputc(c, page);
+        }
+    }
+}
+
+void put_base64(std::FILE* page, const uint8_t* data, std::size_t size) {
+    char text[4 * base64_block / 3];
+    for (std::size_t i = 0; i < size; i += base64_block) {
+        const std::size_t part = std::min(base64_block, size - i);
+        base64_encode(text, data + i, part);
+        std::fwrite(text, 1, 4 * ((part + 2) / 3), page);
+    }
+}
+
+// The world a map belongs to: its title up to the first space.
+std::size_t world_length(const char* title) {
+    return std::strcspn(title, " ");
+}
+
+bool starts_world(int map) {
+    const char* title = map_catalogue[map].title;
+    const std::size_t length = world_length(title);
+    if (map == 0) {
+        return true;
+    }
+    const char* before = map_catalogue[map - 1].title;
+    return world_length(before) != length || std::strncmp(before, title, length) != 0;
+}
+
+// The options the maps were drawn with, as they are typed.
+void put_options(std::FILE* page, const RunOptions& options) {
+    if (options.use_shape_bitmap != 0) {
+        put(page, "-s ");
+        const char* name = options.shape_bitmap_path;
+        for (const char* c = name; *c != '\0'; ++c) {
+            name = *c == '/' || *c == '\\' ? c + 1 : name;
+        }
+        put_escaped(page, name, std::strlen(name), false);
+    } else {
+        put(page, options.cga != 0 ? "--cga" : "--ega");
+    }
+    const struct {
+        int set;
+        const char* text;
+    } flags[] = {{options.no_npcs, " -n"},
+                 {options.no_mon_files, " --no-mon-files"},
+                 {options.ignore_diff, " --ignore-diff"},
+                 {options.time_doors, " -t"}};
+    for (const auto& flag : flags) {
+        if (flag.set != 0) {
+            put(page, flag.text);
+        }
+    }
+}
+
+void put_map_data(std::FILE* page, int map, const RunOptions& options, const MapBlock& block,
+                  const MapReport& report) {
+    const MapEntry& entry = map_catalogue[map];
+    put(page, "{\"title\":\"");
+    put_escaped(page, entry.title, std::strlen(entry.title), true);
+    put(page, "\",\"png\":\"");
+    put_escaped(page, entry.output_file, std::strlen(entry.output_file) - 4, true); // no .bmp
+    put(page, ".png\",\"tiles\":\"");
+    put_base64(page, block.tiles, sizeof block.tiles);
+    put(page, "\",\n\"slots\":[");
+    const NpcRecord& npc = block.npc;
+    const char* comma = "";
+    for (int s = 0; s < npc_slots && options.no_mon_files == 0; ++s) {
+        if (npc.shown[s] != 0 && npc.x[s] < map_tiles_across && npc.y[s] < map_tiles_down) {
+            std::fprintf(page, "%s[%d,%d,%d,%d,%d,%d]", comma, s, npc.x[s], npc.y[s], npc.shown[s],
+                         npc.ground[s], report.taken[s]);
+            comma = ",";
+        }
+    }
+    put(page, "],\n\"mismatches\":[");
+    for (int i = 0; i < report.mismatch_count; ++i) {
+        const int s = report.mismatch_slots[i];
+        char line[mismatch_line_size];
+        format_mismatch(line, sizeof line, entry, block, s);
+        line[std::strcspn(line, "\n")] = '\0';
+        std::fprintf(page, "%s[%d,%d,%d,\"", i > 0 ? "," : "", s, npc.x[s], npc.y[s]);
+        put_escaped(page, line, std::strlen(line), true);
+        put(page, "\"]");
+    }
+    put(page, "],\"doors\":[");
+    const DoorPosition* doors = map_time_doors(entry);
+    for (int d = 0; doors != nullptr && d < doors_per_set; ++d) {
+        std::fprintf(page, "%s[%d,%d]", d > 0 ? "," : "", static_cast<int>(doors[d].x),
+                     static_cast<int>(doors[d].y));
+    }
+    put(page, "]}");
+}
+
+} // namespace
+
+void write_page_head(std::FILE* page, const RunOptions& options) noexcept {
+    put(page, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+              "<link rel=\"icon\" href=\"data:,\">\n<title>");
+    put(page, page_title);
+    put(page, "</title>\n<style>");
+    put(page, page_text::style);
+    put(page, "</style>\n</head>\n<body>\n<header><h1>");
+    put(page, page_title);
+    std::fprintf(page, "</h1><p>%d maps, drawn by kopc_atlas with ", map_count);
+    put_options(page, options);
+    put(page, "</p></header>\n<main id=\"index\">");
+}
+
+void write_index_entry(std::FILE* page, int map, const uint8_t* png, std::size_t size) noexcept {
+    const char* title = map_catalogue[map].title;
+    if (starts_world(map)) {
+        put(page, map > 0 ? "</div></section>\n<section><h2>" : "\n<section><h2>");
+        put_escaped(page, title, world_length(title), false);
+        put(page, "</h2><div class=\"maps\">\n");
+    }
+    std::fprintf(
+        page, "<a class=\"map\" href=\"#map-%d\"><img alt=\"\" src=\"data:image/png;base64,", map);
+    put_base64(page, png, size);
+    put(page, "\"><span>");
+    put_escaped(page, title, std::strlen(title), false);
+    put(page, "</span></a>\n");
+}
+
+void write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock blocks[],
+                     const MapReport reports[]) noexcept {
+    put(page, "</div></section>\n</main>");
+    put(page, page_text::view);
+    std::fprintf(page,
+                 "<script type=\"application/json\" id=\"atlas-data\">\n"
+                 "{\"title\":\"%s\",\"doors_drawn\":%d,\"ground\":%d,\"maps\":[\n",
+                 page_title, options.time_doors, options.no_npcs);
+    for (int i = 0; i < map_count; ++i) {
+        put_map_data(page, i, options, blocks[i], reports[i]);
+        put(page, i + 1 < map_count ? ",\n" : "\n");
+    }
+    put(page, "]}\n</script>\n<script>");
+    put(page, page_text::script);
+    put(page, "</script>\n</body>\n</html>\n");
+}
