@@ -18,7 +18,7 @@ import kopc_data  # noqa: E402
 try:
     from PIL import Image
 except ImportError:
-    sys.exit(77)
+    sys.exit(1 if os.environ.get("KOPC_NO_SKIP") == "1" else 77)  # CI must run it
 
 MAP_TILE = lambda row, x, y: kopc_data.test_map(row)[y * 64 + x]  # noqa: E731
 # (slot, x, y, shown, ground) by row: on row 2 a matching and a differing slot; on row 19,
