@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Thin wrapper over CMake for the everyday commands.
 #   make          build the program and the tests into build/ (Release)
-#   make demo     build only kopc_map and the sample generator, render the sample world
+#   make demo     build only kopc_map, kopc_atlas and the sample generator, render the sample world
 #   make test     build and run every test
 #   make package  the Debian package and a .tar.gz in dist/
 #   make bench    time the run against copying its output (needs GNU time)
@@ -21,7 +21,8 @@ build:
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# Generates the sample world (no game files needed) and renders its 31 maps into demo/.
+# Generates the sample world (no game files needed) and renders its 31 maps into demo/,
+# and, where zlib is at hand, all of them into demo/atlas.html.
 # The first configure leaves the tests out, so the demo needs no GoogleTest; the build's
 # chatter goes to a log that is shown only when something fails.
 DEMO_LOG = $(BUILD_DIR)/demo-build.log
@@ -31,10 +32,15 @@ demo:
 	@{ test -f $(BUILD_DIR)/CMakeCache.txt || cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } \
 	    > $(DEMO_LOG) 2>&1 && cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample \
 	    >> $(DEMO_LOG) 2>&1 || { cat $(DEMO_LOG); exit 1; }
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas_program >> $(DEMO_LOG) 2>&1 || \
+	    echo "kopc_atlas left out: it needs zlib (Debian/Ubuntu: apt-get install zlib1g-dev)"
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo
 	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(abspath $(BUILD_DIR))/sample-data"
 	@echo "The 31 maps of the sample world are in $(CURDIR)/demo/ (ko.*.bmp)."
+	@if [ -x $(BUILD_DIR)/kopc_atlas ]; then \
+	    cd demo && "$(abspath $(BUILD_DIR))/kopc_atlas" --overwrite "$(abspath $(BUILD_DIR))/sample-data" > /dev/null && \
+	    echo "All of them in one page: open $(CURDIR)/demo/atlas.html in a browser."; fi
 
 # A release build of the program alone, packed by CPack into dist/.
 PACKAGE_DIR ?= build-package
