@@ -38,6 +38,8 @@ class ManPage(kopc_data.ProgramTest):
                         for o in OPTION.findall(line.strip().split("  ")[0])}
         self.assertEqual(page_options, usage_options)
 
+        if os.path.basename(page) != "kopc_map.1":
+            return  # kopc_atlas.1 lists its page, not the images
         listed = [m.groups() for m in (re.match(r" +(ko\.\S+\.bmp) +(MAP\w+) (MON\w+) +(.+)$", line)
                                        for line in section(text, "FILES")) if m]
         self.assertEqual(listed, [(out, m, n, title) for m, n, out, title, _ in kopc_data.CATALOGUE])
