@@ -5,6 +5,7 @@
 #include "atlas/atlas.h"
 #include "atlas/page_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {

@@ -7,7 +7,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace {
 
