@@ -28,7 +28,13 @@ label { white-space: nowrap; }
        vertical-align: -0.1em; }
 #cell, #mismatches { font-family: ui-monospace, monospace; }
 #cell { min-height: 2.6em; margin: 4px 0; }
+aside h3 { font-size: 1em; margin: 8px 0 4px; }
+#mismatches { white-space: pre-wrap; padding-left: 1.2em; margin: 0; font-size: 0.9em; }
 #stage { overflow: auto; }
+@media (min-width: 1000px) {
+  #layout { display: grid; grid-template-columns: minmax(0, 1fr) 25em; gap: 16px; align-items: start; }
+  aside { order: 2; position: sticky; top: 64px; }
+}
 #frame { position: relative; display: inline-block; line-height: 0; cursor: crosshair; }
 #picture { display: block; image-rendering: pixelated; }
 #marks { position: absolute; inset: 0; pointer-events: none; }
@@ -39,7 +45,6 @@ label { white-space: nowrap; }
 .door, .key-door { border-color: #f0f; border-style: dashed; }
 .cursor { border-color: #fff; box-shadow: 0 0 0 2px #000; }
 .hide-slots .slot, .hide-mismatches .mismatch, .hide-doors .door { display: none; }
-#mismatches { white-space: pre; padding-left: 1em; }
 [hidden] { display: none !important; }
 )CSS";
 
@@ -57,10 +62,10 @@ constexpr char view[] = R"HTML(
 <label><input type="checkbox" id="doors" checked><i class="key key-door"></i>time doors</label>
 <a id="save" href="#">save PNG</a>
 </nav>
-<p id="cell"></p>
+<div id="layout">
+<aside><p id="cell"></p><h3>Map and NPC disagreements</h3><ul id="mismatches"></ul></aside>
 <div id="stage"><div id="frame"><img id="picture" alt=""><div id="marks"></div></div></div>
-<h3>Map and NPC disagreements</h3>
-<ul id="mismatches"></ul>
+</div>
 </div>
 )HTML";
 
