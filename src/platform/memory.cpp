@@ -24,10 +24,14 @@
 namespace {
 
 constexpr size_t large = platform_large_block;
-// From this size on a block comes from the system's pages, which can be made resident in
-// one call: a 1 MiB map image is 256 pages, each a fault (on a virtual machine an exit to
-// the host) when first written.
+// From this size on a block comes from the system's pages. Where they can be made resident
+// in one call, that is already worth it for a 1 MiB map image: 256 pages, each a fault (on a
+// virtual machine an exit to the host) when first written. Windows has no such call.
+#if defined(_WIN32)
+constexpr size_t paged = large;
+#else
 constexpr size_t paged = size_t{256} << 10;
+#endif
 
 void* allocate_plain(size_t size) {
     try {
