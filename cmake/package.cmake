@@ -70,7 +70,7 @@ else()
   # Packed programs lose their symbols (CPACK_STRIP_FILES) and, as Debian's own packages
   # do, the compiler's notes, which name the compiler and not the program.
   foreach(program ${kopc_programs})
-    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP AND \"${CMAKE_EXECUTABLE_FORMAT}\" STREQUAL ELF)
       execute_process(COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")
     endif()")
