@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""Runs the Linux and the Windows build of kopc_map on the same data and demands the
-same result: exit status, standard output (CR LF line ends on Windows, LF on Linux) and
-every file written, byte for byte. Paths with characters beyond any ANSI code page
+"""Runs the Linux and the Windows build of kopc_map (or of kopc_atlas) on the same data and
+demands the same result: exit status, standard output (CR LF line ends on Windows, LF on
+Linux) and every file written, byte for byte. Paths with characters beyond any ANSI code page
 (Cyrillic, CJK, an emoji) are among the cases.
 
 usage: compare_windows.py LINUX-PROGRAM GENERATOR -- WINDOWS-COMMAND...
@@ -29,6 +29,7 @@ CASES = [
     ("shapes_24bit", ["../data", "-s", "../data/cmp24.bmp"], b"", []),
     ("shapes_1bit", ["../data", "-s", "../data/cmp1.bmp", "-t"], b"", []),
     ("question", ["../data"], b"x\ny\nn\n", ["ko.Elderdays.bmp", "ko.Firstland.bmp"]),
+    ("question_page", ["../data"], b"x\nn\n", ["atlas.html"]),
     ("missing_data", ["../nowhere", "--cga"], b"", []),
     ("wide_folder", ["../" + WIDE, "-t"], b"", []),
     ("wide_shapes", ["../data", "-s", "../data/" + WIDE + ".bmp"], b"", []),

@@ -5,13 +5,14 @@
 # .deb, the .tar.gz and the .zip must be byte-identical, and lintian must find nothing in
 # the .deb. In the first clone `make demo` must work after a configure that failed (a
 # `make test` without GoogleTest). Then the .deb is unpacked into a scratch root and the
-# .tar.gz beside it: each program prints its usage and renders the sample world it carries
-# with the bytes and lines of `make demo`, the sample world is the one the build writes,
-# and `man` finds the page of the .deb. The packages are left in dist/.
+# .tar.gz beside it: kopc_map and kopc_atlas each print their usage and render the sample
+# world the package carries with the bytes and lines of `make demo`, the sample world is the
+# one the build writes, and `man` finds the pages of the .deb. The packages are left in dist/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash .ci/install-deps.sh man-db lintian dpkg-dev git zip g++-mingw-w64-x86-64
+bash .ci/install-deps.sh man-db lintian dpkg-dev git zip g++-mingw-w64-x86-64 zlib1g-dev \
+    libz-mingw-w64-dev
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -54,26 +55,33 @@ tar -xzf "$tgz" -C "$root"
 diff -r -x sample-mismatches.txt "$root/deb/usr/share/kopc-map/sample" "$one/build/sample-data"
 for tree in "$root/deb/usr" "$root/kopc_map-$version-linux-x86_64"; do
     echo "== $tree/bin/kopc_map $tree/share/kopc-map/sample"
-    status=0
-    "$tree/bin/kopc_map" --help > "$root/usage.txt" || status=$?
-    test "$status" = 1
-    test "$(head -n 1 "$root/usage.txt")" = "usage: kopc_map [options] [DATA-PATH]"
     rm -rf "$root/out" && mkdir "$root/out"
-    (cd "$root/out" && "$tree/bin/kopc_map" "$tree/share/kopc-map/sample" > ../out.txt)
-    cmp "$root/out.txt" "$work/demo-lines.txt"
+    for program in kopc_map kopc_atlas; do
+        status=0
+        "$tree/bin/$program" --help > "$root/usage.txt" || status=$?
+        test "$status" = 1
+        test "$(head -n 1 "$root/usage.txt")" = "usage: $program [options] [DATA-PATH]"
+        (cd "$root/out" && "$tree/bin/$program" "$tree/share/kopc-map/sample" > ../out.txt)
+        cmp "$root/out.txt" "$work/demo-lines.txt"
+    done
     diff -r "$root/out" "$one/demo"
-    echo "usage, and the 31 maps of the packed sample world as make demo writes them"
+    echo "usage, and the 31 maps and the atlas of the packed sample world as make demo writes them"
 done
-readelf -d "$root/deb/usr/bin/kopc_map" | grep -q NEEDED
-if readelf -d "$root/kopc_map-$version-linux-x86_64/bin/kopc_map" | grep -q NEEDED; then
-    echo "the .tar.gz's program is not static"; exit 1
-fi
+for program in kopc_map kopc_atlas; do
+    readelf -d "$root/deb/usr/bin/$program" | grep -q NEEDED
+    if readelf -d "$root/kopc_map-$version-linux-x86_64/bin/$program" | grep -q NEEDED; then
+        echo "the .tar.gz's $program is not static"; exit 1
+    fi
+done
+dpkg-deb -f "$deb" Depends | grep -q 'zlib1g'
 
 echo "== man"
-page=$(MANPATH="$root/deb/usr/share/man" man -w kopc_map)
-test "$page" = "$root/deb/usr/share/man/man1/kopc_map.1.gz"
-MANPATH="$root/deb/usr/share/man" MANWIDTH=80 man -P cat kopc_map > "$root/page.txt" 2> /dev/null
-grep -q "kopc_map $version" "$root/page.txt"
-head -n 3 "$root/page.txt"
-echo "man finds $page, version $version"
+for program in kopc_map kopc_atlas; do
+    page=$(MANPATH="$root/deb/usr/share/man" man -w $program)
+    test "$page" = "$root/deb/usr/share/man/man1/$program.1.gz"
+    MANPATH="$root/deb/usr/share/man" MANWIDTH=80 man -P cat $program > "$root/page.txt" 2> /dev/null
+    grep -q "kopc_map $version" "$root/page.txt"
+    head -n 3 "$root/page.txt"
+    echo "man finds $page, version $version"
+done
 rm -rf dist && cp -r "$one/dist" dist

@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: MIT
 # The Windows stage: cross-builds kopc_map and every test with MinGW-w64, runs the whole
 # suite against the Windows programs under Wine, packs the .zip (`make package-windows`),
-# checks its text files (Windows line ends; the manual plain ASCII), that its
-# `kopc_map.exe sample` writes the 31 maps of `make demo`, and that its kopc_map.exe and
-# the Linux program write the same files, byte for byte, and print the same lines.
+# checks its text files (Windows line ends; the manuals plain ASCII), that its
+# `kopc_map.exe sample` and `kopc_atlas.exe sample` write the 31 maps and the page of
+# `make demo`, and that its kopc_map.exe and kopc_atlas.exe and the Linux programs write the
+# same files, byte for byte, and print the same lines.
 #
 # KOPC_WIN_BUILD names the cross build folder (default build-windows); KOPC_NATIVE_BUILD
 # the Linux build to compare with (default build, where `make demo` builds what it needs).
@@ -12,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
 
-bash .ci/install-deps.sh g++-mingw-w64-x86-64 wine64 wine unzip zip
+bash .ci/install-deps.sh g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine unzip zip
 
 win_build=${KOPC_WIN_BUILD:-build-windows}
 native_build=${KOPC_NATIVE_BUILD:-build}
@@ -49,24 +50,29 @@ zip=$(ls dist/kopc_map-*-windows-x86_64.zip)
 unzip -q "$zip" -d "$unpacked"
 unzip -l "$zip"
 top=$(echo "$unpacked"/kopc_map-*)
-for text in README.txt LICENSE.txt kopc_map.txt; do
+for text in README.txt LICENSE.txt kopc_map.txt kopc_atlas.txt; do
     if grep -qv $'\r$' "$top/$text"; then echo "$text has a line without CR LF"; exit 1; fi
 done
-if grep -qP '[^\x00-\x7F]' "$top/kopc_map.txt"; then echo "kopc_map.txt is not ASCII"; exit 1; fi
-echo "README.txt, LICENSE.txt and kopc_map.txt end their lines in CR LF; the manual is ASCII"
+if grep -qP '[^\x00-\x7F]' "$top"/kopc_*.txt; then echo "a manual is not ASCII"; exit 1; fi
+echo "README.txt, LICENSE.txt and the manuals end their lines in CR LF; the manuals are ASCII"
 
 echo "== the .zip's kopc_map.exe sample, and make demo"
 make demo BUILD_DIR="$native_build" | grep '^MAP' > "$unpacked/demo.txt"
-(cd "$top" && "$wine" kopc_map.exe sample | tr -d '\r' > "$unpacked/sample.txt")
-cmp "$unpacked/sample.txt" "$unpacked/demo.txt"
+for program in kopc_map kopc_atlas; do
+    (cd "$top" && "$wine" $program.exe sample | tr -d '\r' > "$unpacked/sample.txt")
+    cmp "$unpacked/sample.txt" "$unpacked/demo.txt"
+done
+cmp demo/atlas.html "$top/atlas.html"
 test "$(ls "$top" | grep -c '^ko\..*\.bmp$')" = 31
 for map in demo/ko.*.bmp; do
     cmp "$map" "$top/${map#demo/}"
 done
-echo "the same 31 maps and lines"
+echo "the same 31 maps, atlas page and lines"
 
 echo "== same output from the Linux program and the .zip's kopc_map.exe"
-python3 .ci/compare_windows.py "$native_build/kopc_map" "$native_build/sample/kopc_sample" \
-    -- "$wine" "$top/kopc_map.exe"
+for program in kopc_map kopc_atlas; do
+    python3 .ci/compare_windows.py "$native_build/$program" "$native_build/sample/kopc_sample" \
+        -- "$wine" "$top/$program.exe"
+done
 
 echo "== Windows stage took $(($(date +%s) - started)) s"

@@ -1,15 +1,21 @@
 # SPDX-License-Identifier: MIT
 # Install rules and the packages made from them with CPack (`make package`,
 # `make package-windows`):
-#   Linux: /usr/bin/kopc_map, its manual page (compressed), the sample world in
-#          /usr/share/kopc-map/sample, the README, changelog and copyright in
-#          /usr/share/doc/kopc-map. A dynamically linked build packs it as a Debian package,
-#          a static one as a .tar.gz of the same tree, for any x86-64 Linux.
-#   Windows: a .zip with kopc_map.exe, README.txt, LICENSE.txt and the manual as
-#          kopc_map.txt (plain ASCII, Windows line ends) side by side, and sample\ beside them.
+#   Linux: /usr/bin/kopc_map and /usr/bin/kopc_atlas (where zlib is at hand), their manual
+#          pages (compressed), the sample world in /usr/share/kopc-map/sample, the README,
+#          changelog and copyright in /usr/share/doc/kopc-map. A dynamically linked build
+#          packs it as a Debian package, a static one as a .tar.gz of the same tree, for any
+#          x86-64 Linux.
+#   Windows: a .zip with kopc_map.exe, kopc_atlas.exe, README.txt, LICENSE.txt and the
+#          manuals as kopc_map.txt and kopc_atlas.txt (plain ASCII, Windows line ends) side
+#          by side, and sample\ beside them.
 # A second program or manual page joins these lists and the rules below take it along.
 set(kopc_programs kopc_map)
 set(kopc_manual_pages kopc_map.1)
+if(TARGET kopc_atlas_program)
+  list(APPEND kopc_programs kopc_atlas_program)
+  list(APPEND kopc_manual_pages kopc_atlas.1)
+endif()
 
 # The one place the maintainer is named: the package's control file, its changelog and its
 # copyright file take it from here. No mailbox exists yet; the address is a placeholder.
@@ -72,7 +78,7 @@ else()
   foreach(program ${kopc_programs})
     install(CODE "if(CMAKE_INSTALL_DO_STRIP AND \"${CMAKE_EXECUTABLE_FORMAT}\" STREQUAL ELF)
       execute_process(COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:${program}>\")
     endif()")
   endforeach()
   kopc_install_sample(${kopc_data_dir}/sample)
@@ -133,7 +139,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 game's PC release and writes one Windows bitmap (BMP) of every map into the
 current directory. The tile shapes come from the game's EGA or CGA executable
 or from a shape bitmap of any tile size and bit count. It reports every cell
-where a map file and its NPC file disagree.
+where a map file and its NPC file disagree. kopc_atlas draws the same maps
+into one self-contained HTML page that shows what lies under every cell.
 
 A sample world made for this program, with no file of the game in it, is
 installed in /usr/share/kopc-map/sample: kopc_map /usr/share/kopc-map/sample
