@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Loading of the fixed-size map tile files and NPC/monster files of every map.
+// Loading of the fixed-size map tile files and NPC/monster files of every map, and the
+// path of a data file: the data path and the file name joined with a backslash.
 #include "gamedata/gamedata.h"
 #include "gamedata/messages.h"
 #include "platform/platform.h"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The map renderer: picks the tile of every cell (map, NPC, ground under the NPC or time
-// door) and copies its shape from the sheet, one contiguous copy per tile line.
+// The map image's size, and the map renderer: picks the tile of every cell (map, NPC,
+// ground under the NPC or time door) and copies its shape from the sheet, one contiguous
+// copy per tile line, past the caches for an image far larger than them.
 #include "platform/platform.h"
 #include "render/messages.h"
 #include "render/render.h"
