@@ -16,6 +16,8 @@
 #ifndef KOPC_BITMAP_BITMAP_H
 #define KOPC_BITMAP_BITMAP_H
 
+#include "platform/platform.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -44,19 +46,25 @@ struct BitmapHeader {
     uint32_t biClrImportant = 0;
 };
 
-// Hands out memory for pixel buffers without clearing it. Every byte of a buffer is
-// written before it is read (the reader fills each row it decodes), so clearing would
-// only cost time, and would make a header that promises a huge image cost that memory
-// at once even when the file ends after a few bytes.
+// Hands out memory for pixel buffers, from the platform layer (large buffers straight from
+// the system's pages), without clearing it. Every byte of a buffer is written before it is
+// read (the reader fills each row it decodes, the renderer every pixel of the map), so
+// clearing would only cost time, and would make a header that promises a huge image cost
+// that memory at once even when the file ends after a few bytes.
 template <typename T> struct UninitializedAllocator {
     using value_type = T;
     UninitializedAllocator() = default;
     template <typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
     T* allocate(std::size_t count) {
-        return std::allocator<T>{}.allocate(count);
+        void* block =
+            count <= SIZE_MAX / sizeof(T) ? platform_allocate(count * sizeof(T)) : nullptr;
+        if (block == nullptr) {
+            throw std::bad_alloc();
+        }
+        return static_cast<T*>(block);
     }
     void deallocate(T* pointer, std::size_t count) noexcept {
-        std::allocator<T>{}.deallocate(pointer, count);
+        platform_release(pointer, count * sizeof(T));
     }
     // Value-less construction leaves the element as it is: no clearing.
     template <typename U> void construct(U* pointer) noexcept {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Host-specific file access, the gather write and the console set-up. Nothing here
-// allocates on the heap of its own: paths are rewritten in a fixed local buffer, so opening
-// a file cannot fail for lack of memory.
+// Host-specific file access, the gather write, the single-user stream and the console
+// set-up. Nothing here allocates on the heap of its own: paths are rewritten in a fixed
+// local buffer, so opening a file cannot fail for lack of memory.
 #include "platform/platform.h"
 
 #include <sys/stat.h>
@@ -190,48 +190,6 @@ int platform_write_spans(std::FILE* stream, const WriteSpan* spans, size_t count
 }
 
 #endif
-
-// Everything below is the same on every operating system.
-
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-
-namespace {
-
-// 32 bytes a step: the nibbles masked, each pair combined by one multiply-add (16 times the
-// first plus the second), narrowed to bytes; the narrowing works on each 128-bit half, and
-// the permutation puts the halves back in order. Returns how many bytes it packed.
-__attribute__((target("avx2"))) size_t pack_nibbles_avx2(uint8_t* to, const uint8_t* from,
-                                                         size_t count) {
-    const __m256i low = _mm256_set1_epi8(0x0F);
-    const __m256i weights = _mm256_set1_epi16(0x0110); // bytes 16 and 1
-    size_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        const __m256i* in = reinterpret_cast<const __m256i*>(from + 2 * i);
-        const __m256i a =
-            _mm256_maddubs_epi16(_mm256_and_si256(_mm256_loadu_si256(in), low), weights);
-        const __m256i b =
-            _mm256_maddubs_epi16(_mm256_and_si256(_mm256_loadu_si256(in + 1), low), weights);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
-                            _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8));
-    }
-    return i;
-}
-
-} // namespace
-#endif
-
-void platform_pack_nibbles(uint8_t* to, const uint8_t* from, size_t count) noexcept {
-    size_t done = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx2")) {
-        done = pack_nibbles_avx2(to, from, count);
-    }
-#endif
-    for (size_t i = done; i < count; ++i) {
-        to[i] = static_cast<uint8_t>((from[2 * i] & 0x0F) << 4 | (from[2 * i + 1] & 0x0F));
-    }
-}
 
 #if defined(__GLIBC__)
 #include <stdio_ext.h>

@@ -1,24 +1,25 @@
 // SPDX-License-Identifier: MIT
-// The one place that knows the host. The program speaks Windows paths (the data path and
-// a file name joined with a backslash); on other hosts this layer opens them as Windows
-// would: backslashes act as separators, and a last path component that differs only in
-// ASCII case from the entry on disk is still found. It also offers what the host has to
-// move image bytes fast: a gather write, so that rows go to a file without being copied
-// first; nibble packing with the widest instructions; copies that bypass the caches. And
-// on Windows it sets up the console for UTF-8 names.
+// The one place that knows the host and the processor. The program speaks Windows paths
+// (the data path and a file name joined with a backslash); on other hosts this layer opens
+// them as Windows would: backslashes act as separators, and a last path component that
+// differs only in ASCII case from the entry on disk is still found. It hands out the memory
+// of pixel buffers, large ones straight from the system's pages. It offers what the host has
+// to move image bytes fast: a gather write, so that rows go to a file without being copied
+// first; nibble packing with the widest instructions; copies that bypass the caches. And on
+// Windows it sets up the console for UTF-8 names.
+//
+// The fast loops: with GCC or Clang on x86-64 the nibble packing picks AVX2 when the
+// processor has it (the compiler's runtime reads its features once, at start), and the uncached
+// copies use SSE2 streaming stores. An MSVC build gets the streaming stores on x64 and the plain
+// packing loop. A build with KOPC_PLAIN_LOOPS (CMake option of the same name) uses the plain loops
+// only, so that they can be tested on a machine that has the wider instructions.
 #ifndef KOPC_PLATFORM_PLATFORM_H
 #define KOPC_PLATFORM_PLATFORM_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define PLATFORM_STREAMING_STORES 1
-#endif
 
 // Closes a stream when its owner goes out of scope.
 struct FileCloser {
@@ -53,27 +54,35 @@ void platform_pack_nibbles(uint8_t* to, const uint8_t* from, std::size_t count) 
 // it (where the library can be told; the program has one thread).
 void platform_single_user_stream(std::FILE* stream) noexcept;
 
-// Copies `size` bytes, a multiple of 16, to `to` (16-byte aligned) past the caches where
-// the host can: for a buffer far larger than the caches, whose lines would otherwise each
-// be read into them before being written over. platform_uncached_done() must follow the
-// last such copy, before the bytes are read.
-inline void platform_copy_uncached(void* to, const void* from, std::size_t size) noexcept {
-#ifdef PLATFORM_STREAMING_STORES
-    __m128i* out = static_cast<__m128i*>(to);
-    const __m128i* in = static_cast<const __m128i*>(from);
-    for (std::size_t i = 0; i < size / 16; ++i) {
-        _mm_stream_si128(out + i, _mm_loadu_si128(in + i));
-    }
-#else
-    std::memcpy(to, from, size);
-#endif
-}
+// Copies `count` runs of `size` bytes one behind the other to `to`: run i is taken
+// `offset` bytes into from[i]. Where the host can, the copies go past the caches: for an
+// image far larger than the caches, whose lines would otherwise each be read into them
+// before being written over. `to` must be 16-byte aligned and `size` a multiple of 16.
+// platform_uncached_done() must follow the last such copy, before the bytes are read.
+void platform_gather_uncached(uint8_t* to, const uint8_t* const from[], std::size_t count,
+                              std::size_t offset, std::size_t size) noexcept;
+void platform_uncached_done() noexcept;
 
-inline void platform_uncached_done() noexcept {
-#ifdef PLATFORM_STREAMING_STORES
-    _mm_sfence();
-#endif
-}
+// Blocks of this size and more are large: they come from the system's pages.
+constexpr std::size_t platform_large_block = std::size_t{2} << 20; // one x86-64 large page
+
+// Memory for a pixel buffer of `size` bytes; null when there is none. A large block comes
+// straight from the system (anonymous pages; VirtualAlloc on Windows): zero, 2 MiB-aligned,
+// its length rounded up to 2 MiB and advised for transparent large pages where the host has
+// them, so that it costs a fault per 2 MiB instead of one per 4 KiB page. Where the aligned
+// pages are refused, the same length unaligned. A smaller block comes from operator new,
+// uncleared. Nothing here touches the memory: a block that a file's header asked for costs
+// nothing until its bytes are read in. A build with KOPC_PLAIN_ALLOCATION (the sanitizer
+// build) takes every block from operator new, so that AddressSanitizer sees an overrun.
+void* platform_allocate(std::size_t size) noexcept;
+
+// Gives back a block of platform_allocate, with the size it was asked for.
+void platform_release(void* block, std::size_t size) noexcept;
+
+// Makes a large block's pages resident in one call where the system can (Linux 5.14 and
+// later), instead of one fault at a time as they are first written. Only for memory that
+// will be written whole, such as the map image; does nothing for a small block.
+void platform_populate(void* block, std::size_t size) noexcept;
 
 // A run of bytes to write.
 struct WriteSpan {

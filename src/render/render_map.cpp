@@ -160,9 +160,7 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
         uint8_t* to = image->pixels.data() + r * tile_height * image_line;
         for (size_t l = 0; l < tile_height; ++l, to += image_line) {
             if (uncached) {
-                for (int c = 0; c < map_tiles_across; ++c) {
-                    platform_copy_uncached(to + c * span, from[c] + l * sheet_line, span);
-                }
+                platform_gather_uncached(to, from, map_tiles_across, l * sheet_line, span);
             } else {
                 copy_line(to, from, span, l * sheet_line);
             }

@@ -4,12 +4,20 @@
 // throws std::bad_alloc, as a real exhaustion would; every other call is served by malloc.
 // Without the variable, or with 0, nothing fails. Only this test executable reads it.
 // Where the host has a gather write, every call of it is cut short after 1000 bytes, so
-// the program must resume in the middle of rows.
+// the program must resume in the middle of rows. Where large blocks come from mmap, it is
+// counted like operator new, and the request for 2 MiB-aligned pages (its length no whole
+// number of large pages, for the slack) is always refused, so the plain pages are taken.
 #include <algorithm>
 #include <cstdlib>
 #include <new>
 
+namespace {
+bool fail_now(); // true for the call numbered KOPC_FAIL_ALLOC_AT
+}
+
 #ifndef _WIN32
+#include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -27,16 +35,29 @@ extern "C" ssize_t writev(int fd, const iovec* pieces, int count) {
     }
     return done;
 }
+
+#if defined(SYS_mmap) && !defined(__SANITIZE_ADDRESS__)
+extern "C" void* mmap(void* at, size_t length, int protection, int flags, int fd, off_t offset) {
+    if (length % (size_t{2} << 20) != 0 || fail_now()) {
+        return MAP_FAILED;
+    }
+    return reinterpret_cast<void*>(syscall(SYS_mmap, at, length, protection, flags, fd, offset));
+}
+#endif
 #endif
 
 namespace {
 
-void* allocate(std::size_t size) noexcept {
+bool fail_now() {
     // The plan is read once; the counter is the one piece of state the replacement needs.
     static const char* const text = std::getenv("KOPC_FAIL_ALLOC_AT");
     static const unsigned long fail_at = text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
     static unsigned long calls = 0;
-    return ++calls == fail_at ? nullptr : std::malloc(size != 0 ? size : 1);
+    return ++calls == fail_at;
+}
+
+void* allocate(std::size_t size) noexcept {
+    return fail_now() ? nullptr : std::malloc(size != 0 ? size : 1);
 }
 
 } // namespace

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+// Memory for pixel buffers. A map image of hundreds of megabytes is written once per map
+// and handed to the kernel as it is: in 4 KiB pages it costs a fault for every page on first
+// touch and a slower copy into the file, so large blocks come straight from the system, in
+// 2 MiB-aligned runs that the kernel can back with large pages.
+#include "platform/platform.h"
+
+#include <new>
+
+#if defined(KOPC_PLAIN_ALLOCATION)
+#elif defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr size_t large = platform_large_block;
+
+void* allocate_plain(size_t size) {
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+#if !defined(KOPC_PLAIN_ALLOCATION) && !defined(_WIN32)
+// Every large block maps this many bytes: its size rounded up to whole large pages, so the
+// last one can be a large page too, and releasing needs nothing but the size.
+size_t mapped_length(size_t size) {
+    return (size + large - 1) / large * large;
+}
+
+void* map_pages(size_t length) {
+    void* area = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return area == MAP_FAILED ? nullptr : area;
+}
+
+// `length` bytes starting on a 2 MiB boundary: a page less than a large page more is mapped,
+// which always holds such a start, and what lies outside it is given back at once.
+void* map_aligned(size_t length) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    uint8_t* area = static_cast<uint8_t*>(map_pages(length + large - page));
+    if (area == nullptr) {
+        return nullptr;
+    }
+    const size_t head = (large - reinterpret_cast<uintptr_t>(area) % large) % large;
+    if (head != 0) {
+        munmap(area, head);
+    }
+    if (head != large - page) {
+        munmap(area + head + length, large - page - head);
+    }
+#ifdef MADV_HUGEPAGE
+    madvise(area + head, length, MADV_HUGEPAGE); // refused where the kernel has none: harmless
+#endif
+    return area + head;
+}
+#endif
+
+} // namespace
+
+void* platform_allocate(size_t size) noexcept {
+#if defined(KOPC_PLAIN_ALLOCATION)
+    return allocate_plain(size);
+#else
+    if (size < large) {
+        return allocate_plain(size);
+    }
+#if defined(_WIN32)
+    // Committed pages are zero; Windows gives large pages only to privileged programs.
+    return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+#else
+    if (size > SIZE_MAX / 2) {
+        return nullptr; // no system has it, and the rounding below must not wrap
+    }
+    const size_t length = mapped_length(size);
+    void* block = map_aligned(length);
+    return block != nullptr ? block : map_pages(length);
+#endif
+#endif
+}
+
+void platform_release(void* block, size_t size) noexcept {
+    if (block == nullptr) {
+        return;
+    }
+#if defined(KOPC_PLAIN_ALLOCATION)
+    (void)size;
+    ::operator delete(block);
+#else
+    if (size < large) {
+        ::operator delete(block);
+        return;
+    }
+#if defined(_WIN32)
+    VirtualFree(block, 0, MEM_RELEASE);
+#else
+    munmap(block, mapped_length(size));
+#endif
+#endif
+}
+
+void platform_populate(void* block, size_t size) noexcept {
+#if !defined(KOPC_PLAIN_ALLOCATION) && defined(__linux__)
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23 // Linux 5.14; older kernels refuse it and the pages fault in
+#endif
+    if (block != nullptr && size >= large) {
+        madvise(block, mapped_length(size), MADV_POPULATE_WRITE);
+    }
+#else
+    (void)block;
+    (void)size;
+#endif
+}

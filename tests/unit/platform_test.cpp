@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// The platform module's memory and fast loops, against plain loops written here: the
+// nibble packing (by whichever path this build and processor take) for every length and
+// alignment, the gather of image lines, and the blocks that pixel buffers come from.
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+TEST(Platform, PacksNibblesForEveryLengthAndAlignment) {
+    std::vector<uint8_t> from(2 * 200 + 64);
+    for (size_t i = 0; i < from.size(); ++i) {
+        from[i] = static_cast<uint8_t>((i * 2654435761u) >> 13); // no period, high nibbles set
+    }
+    for (size_t count = 0; count <= 200; ++count) {
+        for (size_t skew = 0; skew < 33; ++skew) {
+            std::vector<uint8_t> to(count + 40, 0xEE);
+            platform_pack_nibbles(to.data() + skew % 7, from.data() + skew, count);
+            for (size_t i = 0; i < to.size(); ++i) {
+                const size_t k = i - skew % 7; // the packed byte at to[i], when there is one
+                const uint8_t want = i < skew % 7 || k >= count
+                                         ? 0xEE
+                                         : static_cast<uint8_t>((from[skew + 2 * k] % 16) * 16 +
+                                                                from[skew + 2 * k + 1] % 16);
+                ASSERT_EQ(to[i], want) << "count " << count << " skew " << skew << " byte " << i;
+            }
+        }
+    }
+}
+
+TEST(Platform, GathersLineRunsInOrder) {
+    std::vector<uint8_t> sheet(4096);
+    for (size_t i = 0; i < sheet.size(); ++i) {
+        sheet[i] = static_cast<uint8_t>(i * 13 + i / 256);
+    }
+    for (size_t size : {16, 48, 256}) {
+        alignas(16) uint8_t line[4 * 256 + 16];
+        std::fill(std::begin(line), std::end(line), 0xEE);
+        const uint8_t* from[4] = {&sheet[3000], &sheet[0], &sheet[1000], &sheet[3000]};
+        platform_gather_uncached(line, from, 4, 32, size);
+        platform_uncached_done();
+        for (size_t i = 0; i < sizeof line; ++i) {
+            ASSERT_EQ(line[i], i < 4 * size ? from[i / size][32 + i % size] : 0xEE) << size;
+        }
+    }
+}
+
+TEST(Platform, LargeBlocksAreAlignedZeroAndWhole) {
+    const size_t mib = size_t{1} << 20;
+    for (size_t size : {size_t{1}, 4096 + size_t{1}, 2 * mib - 1, 2 * mib, 5 * mib + 3}) {
+        uint8_t* block = static_cast<uint8_t*>(platform_allocate(size));
+        ASSERT_NE(block, nullptr) << size;
+        platform_populate(block, size);
+#ifndef KOPC_PLAIN_ALLOCATION
+        if (size >= platform_large_block) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % platform_large_block, 0u) << size;
+            // Zero as the system hands it out, up to the end of its last large page.
+            const size_t mapped = (size + 2 * mib - 1) / (2 * mib) * (2 * mib);
+            EXPECT_EQ(block[0] | block[size / 2] | block[size - 1] | block[mapped - 1], 0) << size;
+        }
+#endif
+        block[0] = block[size - 1] = 1;
+        platform_release(block, size);
+    }
+#ifndef KOPC_PLAIN_ALLOCATION
+    // More than any system has: refused as aligned pages and as plain pages alike.
+    EXPECT_EQ(platform_allocate(size_t{1} << 50), nullptr);
+    EXPECT_EQ(platform_allocate(SIZE_MAX - 1), nullptr);
+#endif
+}
+
+} // namespace
