@@ -89,9 +89,8 @@ class ShapeBitmap(kopc_data.ProgramTest):
         self.assertEqual(self.bmp_files(), [])
 
     def test_map_image_beyond_32_bits(self):
-        # A 1-bit sheet of 8192 x 4096 (4 MiB of zero rows, left sparse) has tiles of
-        # 512 x 1024: a map image of 2^31 bytes, which no BMP size field can hold. With no
-        # data folder, a run that went on would stop before writing maps of 256 MiB.
+        # A 1-bit sheet of 8192 x 4096 (sparse zero rows): a map image of 2^31 bytes, which
+        # no BMP size field holds. No data: a run that went on stops before writing 256 MiB.
         kopc_data.write(self.path("x.bmp"), kopc_data.bmp_header(8192, 4096, 1, 8, 4 << 20))
         os.truncate(self.path("x.bmp"), 62 + (4 << 20))
         self.kopc("-s", "x.bmp", "none", status=1, out="error: memory exhausted!\n")

@@ -8,15 +8,13 @@
 
 namespace {
 
-TEST(GameData, JoinDataPathReusesItsString) {
+TEST(GameData, TrapsForAnotherCaller) {
     std::string joined;
     EXPECT_STREQ(join_data_path("data/longer", "KOEGA.EXE", &joined), "data/longer\\KOEGA.EXE");
     EXPECT_STREQ(join_data_path("data", "MAPX00", &joined), "data\\MAPX00");
     EXPECT_EQ(joined.size(), 11u);
-}
 
-// A sheet of 32 x 8 pixels has whole tiles in every layout here; only 16 x 4 is read.
-TEST(GameData, ShapeBitmapOnlyInTheSheetLayout) {
+    // A sheet of 32 x 8 pixels has whole tiles in every layout here; only 16 x 4 is read.
     const char name[] = "gamedata_test_shapes.tmp";
     BitmapHeader h;
     ASSERT_EQ(create_bitmap_header(&h, 32, 8, 8), 0);
