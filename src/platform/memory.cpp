@@ -24,6 +24,14 @@
 namespace {
 
 constexpr size_t large = platform_large_block;
+// From this size on a block comes from the system's pages. Where they can be made resident
+// in one call, that is already worth it for a 1 MiB map image: 256 pages, each a fault (on a
+// virtual machine an exit to the host) when first written. Windows has no such call.
+#if defined(_WIN32)
+constexpr size_t paged = large;
+#else
+constexpr size_t paged = size_t{256} << 10;
+#endif
 
 void* allocate_plain(size_t size) {
     try {
@@ -34,10 +42,12 @@ void* allocate_plain(size_t size) {
 }
 
 #if !defined(KOPC_PLAIN_ALLOCATION) && !defined(_WIN32)
-// Every large block maps this many bytes: its size rounded up to whole large pages, so the
-// last one can be a large page too, and releasing needs nothing but the size.
+// A block from the system's pages maps this many bytes: its size rounded up to whole pages,
+// and a large block's to whole large pages, so that its last one can be a large page too.
+// Releasing needs nothing but the size.
 size_t mapped_length(size_t size) {
-    return (size + large - 1) / large * large;
+    const size_t unit = size >= large ? large : static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return (size + unit - 1) / unit * unit;
 }
 
 void* map_pages(size_t length) {
@@ -73,7 +83,7 @@ void* platform_allocate(size_t size) noexcept {
 #if defined(KOPC_PLAIN_ALLOCATION)
     return allocate_plain(size);
 #else
-    if (size < large) {
+    if (size < paged) {
         return allocate_plain(size);
     }
 #if defined(_WIN32)
@@ -84,7 +94,7 @@ void* platform_allocate(size_t size) noexcept {
         return nullptr; // no system has it, and the rounding below must not wrap
     }
     const size_t length = mapped_length(size);
-    void* block = map_aligned(length);
+    void* block = size >= large ? map_aligned(length) : nullptr;
     return block != nullptr ? block : map_pages(length);
 #endif
 #endif
@@ -98,7 +108,7 @@ void platform_release(void* block, size_t size) noexcept {
     (void)size;
     ::operator delete(block);
 #else
-    if (size < large) {
+    if (size < paged) {
         ::operator delete(block);
         return;
     }
@@ -115,7 +125,7 @@ void platform_populate(void* block, size_t size) noexcept {
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23 // Linux 5.14; older kernels refuse it and the pages fault in
 #endif
-    if (block != nullptr && size >= large) {
+    if (block != nullptr && size >= paged) {
         madvise(block, mapped_length(size), MADV_POPULATE_WRITE);
     }
 #else

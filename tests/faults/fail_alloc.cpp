@@ -5,8 +5,8 @@
 // Without the variable, or with 0, nothing fails. Only this test executable reads it.
 // Where the host has a gather write, every call of it is cut short after 1000 bytes, so
 // the program must resume in the middle of rows. Where large blocks come from mmap, it is
-// counted like operator new, and the request for 2 MiB-aligned pages (its length no whole
-// number of large pages, for the slack) is always refused, so the plain pages are taken.
+// counted like operator new, and the request for 2 MiB-aligned pages (over 2 MiB and, for
+// the slack, no whole number of large pages) is always refused, so plain pages are taken.
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -38,7 +38,8 @@ extern "C" ssize_t writev(int fd, const iovec* pieces, int count) {
 
 #if defined(SYS_mmap) && !defined(__SANITIZE_ADDRESS__)
 extern "C" void* mmap(void* at, size_t length, int protection, int flags, int fd, off_t offset) {
-    if (length % (size_t{2} << 20) != 0 || fail_now()) {
+    const size_t large = size_t{2} << 20;
+    if ((length > large && length % large != 0) || fail_now()) {
         return MAP_FAILED;
     }
     return reinterpret_cast<void*>(syscall(SYS_mmap, at, length, protection, flags, fd, offset));
