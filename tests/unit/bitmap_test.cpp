@@ -131,6 +131,23 @@ TEST(BitmapWriter, ExactBytes) {
     }
 }
 
+// More padded rows than one gather write takes (128): 8-bit rows of one pixel.
+TEST(BitmapWriter, ManyPaddedRows) {
+    PixelBuffer pixels(300);
+    Bytes rows;
+    for (uint32_t r = 300; r-- > 0;) {
+        pixels[r] = static_cast<uint8_t>(r);
+        rows.insert(rows.end(), {pixels[r], 0, 0, 0});
+    }
+    BitmapHeader h;
+    ASSERT_EQ(create_bitmap_header(&h, 1, 300, 8), 0);
+    TempFile temp = temp_with({});
+    ASSERT_EQ(write_bitmap(temp.file.get(), h, nullptr, pixels), 0);
+    const Bytes file = contents(&temp);
+    ASSERT_EQ(file.size(), 54 + 1024 + rows.size());
+    EXPECT_EQ(Bytes(file.begin() + 54 + 1024, file.end()), rows);
+}
+
 TEST(BitmapWriter, Failures) {
     BitmapHeader h;
     ASSERT_EQ(create_bitmap_header(&h, 2, 2, 8), 0);
@@ -147,15 +164,12 @@ TEST(BitmapWriter, Failures) {
     EXPECT_EQ(contents(&temp), Bytes{});
 
     // A stream that refuses writes fails at the header.
-    const char name[] = "bitmap_test_read_only.tmp";
-    FilePtr(std::fopen(name, "wb"));
-    FilePtr read_only(std::fopen(name, "rb"));
-    ASSERT_TRUE(read_only);
+    TempFile read_only = temp_with({}, "-read-only");
+    read_only.file.reset(std::fopen(read_only.name.c_str(), "rb"));
+    ASSERT_TRUE(read_only.file);
     CaptureStdout();
-    EXPECT_EQ(write_bitmap(read_only.get(), h, nullptr, pixels), -1);
+    EXPECT_EQ(write_bitmap(read_only.file.get(), h, nullptr, pixels), -1);
     EXPECT_EQ(GetCapturedStdout(), "error: write_bitmap() - can't write bitmap header\n");
-    read_only.reset();
-    std::remove(name);
 
     // A full disk noticed only when the last packed bytes reach the stream: its buffer holds
     // the header and the palette (118 bytes), not the 16 bytes of rows behind them.
