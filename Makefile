@@ -1,16 +1,17 @@
 # SPDX-License-Identifier: MIT
 # Thin wrapper over CMake for the everyday commands.
-#   make          build the program and the tests into build/ (Release)
-#   make demo     build only kopc_map and the sample generator, render the sample world
-#   make test     build and run every test
-#   make package  the Debian package and a .tar.gz in dist/
-#   make bench    time the run against copying its output (needs GNU time)
-#   make clean    remove every folder these commands made
+#   make                  build the program and the tests into build/ (Release)
+#   make demo             build only kopc_map and the sample generator, render the sample world
+#   make test             build and run every test
+#   make package          the Debian package and a .tar.gz in dist/
+#   make package-windows  the Windows .zip in dist/ (cross-built with MinGW-w64)
+#   make bench            time the run against copying its output (needs GNU time)
+#   make clean            remove every folder these commands made
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test demo package bench clean
+.PHONY: all build test demo package package-windows bench clean
 
 all: build
 
@@ -22,26 +23,52 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Generates the sample world (no game files needed) and renders its 31 maps into demo/.
-# The first configure leaves the tests out, so the demo needs no GoogleTest; the build's
-# chatter goes to a log that is shown only when something fails.
+# A build folder that an earlier command left half configured (a `make test` without
+# GoogleTest, say) is configured again, and without the tests when that fails, so the demo
+# needs no GoogleTest; the build's chatter goes to a log that is shown only when something
+# fails.
 DEMO_LOG = $(BUILD_DIR)/demo-build.log
 demo:
 	@echo "building kopc_map and the sample generator in $(BUILD_DIR)/ (log: $(DEMO_LOG))"
 	@mkdir -p $(BUILD_DIR)
-	@{ test -f $(BUILD_DIR)/CMakeCache.txt || cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } \
-	    > $(DEMO_LOG) 2>&1 && cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample \
+	@{ { test -f $(BUILD_DIR)/CMakeCache.txt && cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS); } || \
+	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } > $(DEMO_LOG) 2>&1 && \
+	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample \
 	    >> $(DEMO_LOG) 2>&1 || { cat $(DEMO_LOG); exit 1; }
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo
 	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(abspath $(BUILD_DIR))/sample-data"
 	@echo "The 31 maps of the sample world are in $(CURDIR)/demo/ (ko.*.bmp)."
 
-# A release build of the program alone, packed by CPack into dist/.
+# Release builds of the program alone, packed by CPack into dist/: a dynamic program for the
+# Debian package, a static one for the .tar.gz, a cross-built one for the Windows .zip, whose
+# sample world the native generator writes. The packages carry the time of the last commit
+# in place of the build's, so two builds of one commit give the same bytes.
 PACKAGE_DIR ?= build-package
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+PACKAGE_FLAGS = -DKOPC_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+# The checks on buffer sizes and the read-only relocations Debian builds its programs with.
+DEB_HARDENING = -DCMAKE_CXX_FLAGS=-D_FORTIFY_SOURCE=2 -DCMAKE_EXE_LINKER_FLAGS=-Wl,-z,relro,-z,now
+ifneq ($(SOURCE_DATE_EPOCH),)
+package package-windows: export SOURCE_DATE_EPOCH := $(SOURCE_DATE_EPOCH)
+endif
 package:
-	cmake -S . -B $(PACKAGE_DIR) -DKOPC_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(PACKAGE_DIR)-deb $(PACKAGE_FLAGS) -DKOPC_STATIC=OFF $(DEB_HARDENING)
+	cmake --build $(PACKAGE_DIR)-deb -j $(JOBS)
+	cd $(PACKAGE_DIR)-deb && cpack -G DEB
+	cmake -S . -B $(PACKAGE_DIR) $(PACKAGE_FLAGS) -DKOPC_STATIC=ON
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
-	cd $(PACKAGE_DIR) && cpack
+	cd $(PACKAGE_DIR) && cpack -G TGZ
+	@rm -rf dist/_CPack_Packages
+	@ls -l dist/
+
+package-windows:
+	cmake -S . -B $(PACKAGE_DIR) $(PACKAGE_FLAGS)
+	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target sample_data
+	cmake -S . -B $(PACKAGE_DIR)-windows $(PACKAGE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	    -DKOPC_WINE=OFF -DKOPC_SAMPLE_WORLD="$(abspath $(PACKAGE_DIR))/sample-data"
+	cmake --build $(PACKAGE_DIR)-windows -j $(JOBS)
+	cd $(PACKAGE_DIR)-windows && cpack -G ZIP
 	@rm -rf dist/_CPack_Packages
 	@ls -l dist/
 

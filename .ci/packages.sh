@@ -1,46 +1,79 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The packages as a user gets them: `make package`, then the .deb unpacked into a scratch
-# root and the .tar.gz unpacked beside it. Each program must print its usage and render
-# the sample world with the same bytes as the build's own program, the version must be
-# the one CMakeLists.txt sets, and `man` must find and render the page of the .deb.
+# The packages as a distribution and a user get them. Two fresh clones of this commit, in
+# folders of different names and depths, each run `make package package-windows`: the
+# .deb, the .tar.gz and the .zip must be byte-identical, and lintian must find nothing in
+# the .deb. In the first clone `make demo` must work after a configure that failed (a
+# `make test` without GoogleTest). Then the .deb is unpacked into a scratch root and the
+# .tar.gz beside it: each program prints its usage and renders the sample world it carries
+# with the bytes and lines of `make demo`, the sample world is the one the build writes,
+# and `man` finds the page of the .deb. The packages are left in dist/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash .ci/install-deps.sh man-db
+bash .ci/install-deps.sh man-db lintian dpkg-dev git zip g++-mingw-w64-x86-64
 
-rm -rf dist
-make package
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+one=$work/one/kopc_map
+two=$work/two/a/longer/path/elsewhere
+for clone in "$one" "$two"; do
+    echo "== make package package-windows in $clone"
+    git clone -q "$PWD" "$clone"
+    make -C "$clone" package package-windows JOBS=2 > "$work/package.log" 2>&1 ||
+        { cat "$work/package.log"; exit 1; }
+done
+ls -l "$one/dist"
+for package in "$one"/dist/*; do
+    cmp "$package" "$two/dist/${package##*/}"
+done
+echo "the two clones made the same $(ls "$one/dist" | wc -l) packages, byte for byte"
+
 version=$(sed -n 's/^project(kopc_map VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-deb=dist/kopc-map_${version}_amd64.deb
-tgz=dist/kopc_map-${version}-linux-x86_64.tar.gz
-ls -l "$deb" "$tgz"
-test "$(dpkg-deb -f "$deb" Package Version | tr '\n' ' ')" = "Package: kopc-map Version: $version "
+deb=$one/dist/kopc-map_${version}_amd64.deb
+tgz=$one/dist/kopc_map-${version}-linux-x86_64.tar.gz
+echo "== lintian"
+lintian --pedantic -I --fail-on error,warning "$deb"
+test "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = \
+    "Package: kopc-map Version: $version Section: graphics "
+dpkg-deb -f "$deb" Depends | grep -q 'libstdc++6'
+echo "lintian finds nothing; $(dpkg-deb -f "$deb" Depends)"
 
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+echo "== make demo after a failed configure"
+make -C "$one" test CMAKE_FLAGS="-DKOPC_GTEST_SOURCE_DIR=/none -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON" \
+    > "$work/failed.log" 2>&1 || true
+grep -q "The tests need GoogleTest" "$work/failed.log"
+test -f "$one/build/CMakeCache.txt" && test ! -f "$one/build/Makefile"
+make -C "$one" demo > "$work/demo.log"
+grep '^MAP' "$work/demo.log" > "$work/demo-lines.txt"
+
+root=$work/root
+mkdir -p "$root/deb"
 dpkg-deb -x "$deb" "$root/deb"
 tar -xzf "$tgz" -C "$root"
-build-package/sample/kopc_sample "$root/data" > /dev/null
-mkdir "$root/reference"
-(cd "$root/reference" && "$OLDPWD/build-package/kopc_map" "$root/data" > ../reference.txt)
-for program in "$root/deb/usr/bin/kopc_map" "$root/kopc_map-$version-linux-x86_64/bin/kopc_map"; do
-    echo "== $program"
+diff -r -x sample-mismatches.txt "$root/deb/usr/share/kopc-map/sample" "$one/build/sample-data"
+for tree in "$root/deb/usr" "$root/kopc_map-$version-linux-x86_64"; do
+    echo "== $tree/bin/kopc_map $tree/share/kopc-map/sample"
     status=0
-    "$program" --help > "$root/usage.txt" || status=$?
+    "$tree/bin/kopc_map" --help > "$root/usage.txt" || status=$?
     test "$status" = 1
     test "$(head -n 1 "$root/usage.txt")" = "usage: kopc_map [options] [DATA-PATH]"
     rm -rf "$root/out" && mkdir "$root/out"
-    (cd "$root/out" && "$program" "$root/data" > ../out.txt)
-    cmp "$root/out.txt" "$root/reference.txt"
-    diff -r "$root/out" "$root/reference"
-    echo "usage and the 31 maps of the sample world as the build's program writes them"
+    (cd "$root/out" && "$tree/bin/kopc_map" "$tree/share/kopc-map/sample" > ../out.txt)
+    cmp "$root/out.txt" "$work/demo-lines.txt"
+    diff -r "$root/out" "$one/demo"
+    echo "usage, and the 31 maps of the packed sample world as make demo writes them"
 done
+readelf -d "$root/deb/usr/bin/kopc_map" | grep -q NEEDED
+if readelf -d "$root/kopc_map-$version-linux-x86_64/bin/kopc_map" | grep -q NEEDED; then
+    echo "the .tar.gz's program is not static"; exit 1
+fi
 
 echo "== man"
 page=$(MANPATH="$root/deb/usr/share/man" man -w kopc_map)
-test "$page" = "$root/deb/usr/share/man/man1/kopc_map.1"
+test "$page" = "$root/deb/usr/share/man/man1/kopc_map.1.gz"
 MANPATH="$root/deb/usr/share/man" MANWIDTH=80 man -P cat kopc_map > "$root/page.txt" 2> /dev/null
 grep -q "kopc_map $version" "$root/page.txt"
 head -n 3 "$root/page.txt"
 echo "man finds $page, version $version"
+rm -rf dist && cp -r "$one/dist" dist

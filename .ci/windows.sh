@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The Windows stage: cross-builds kopc_map and every test with MinGW-w64, runs the whole
-# suite against the Windows programs under Wine, packs the .zip, and checks that the
-# kopc_map.exe from the .zip and the Linux program write the same files, byte for byte,
-# and print the same lines.
+# suite against the Windows programs under Wine, packs the .zip (`make package-windows`),
+# checks its text files (Windows line ends; the manual plain ASCII), that its
+# `kopc_map.exe sample` writes the 31 maps of `make demo`, and that its kopc_map.exe and
+# the Linux program write the same files, byte for byte, and print the same lines.
 #
 # KOPC_WIN_BUILD names the cross build folder (default build-windows); KOPC_NATIVE_BUILD
-# the Linux build to compare with (default build, built here when it has no kopc_map).
+# the Linux build to compare with (default build, where `make demo` builds what it needs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
 
-bash .ci/install-deps.sh g++-mingw-w64-x86-64 wine64 wine unzip
+bash .ci/install-deps.sh g++-mingw-w64-x86-64 wine64 wine unzip zip
 
 win_build=${KOPC_WIN_BUILD:-build-windows}
 native_build=${KOPC_NATIVE_BUILD:-build}
@@ -43,18 +44,29 @@ echo "== Windows tests under Wine"
 (cd "$win_build" && KOPC_CRLF=1 ctest --output-on-failure -j 2)
 
 echo "== the .zip"
-(cd "$win_build" && cpack -G ZIP)
+make package-windows JOBS=2
 zip=$(ls dist/kopc_map-*-windows-x86_64.zip)
 unzip -q "$zip" -d "$unpacked"
-ls -l "$zip"
 unzip -l "$zip"
+top=$(echo "$unpacked"/kopc_map-*)
+for text in README.txt LICENSE.txt kopc_map.txt; do
+    if grep -qv $'\r$' "$top/$text"; then echo "$text has a line without CR LF"; exit 1; fi
+done
+if grep -qP '[^\x00-\x7F]' "$top/kopc_map.txt"; then echo "kopc_map.txt is not ASCII"; exit 1; fi
+echo "README.txt, LICENSE.txt and kopc_map.txt end their lines in CR LF; the manual is ASCII"
+
+echo "== the .zip's kopc_map.exe sample, and make demo"
+make demo BUILD_DIR="$native_build" | grep '^MAP' > "$unpacked/demo.txt"
+(cd "$top" && "$wine" kopc_map.exe sample | tr -d '\r' > "$unpacked/sample.txt")
+cmp "$unpacked/sample.txt" "$unpacked/demo.txt"
+test "$(ls "$top" | grep -c '^ko\..*\.bmp$')" = 31
+for map in demo/ko.*.bmp; do
+    cmp "$map" "$top/${map#demo/}"
+done
+echo "the same 31 maps and lines"
 
 echo "== same output from the Linux program and the .zip's kopc_map.exe"
-if [ ! -x "$native_build/kopc_map" ]; then
-    cmake -S . -B "$native_build" -DKOPC_TESTS=OFF
-    cmake --build "$native_build" -j 2 --target kopc_map kopc_sample
-fi
 python3 .ci/compare_windows.py "$native_build/kopc_map" "$native_build/sample/kopc_sample" \
-    -- "$wine" "$(find "$unpacked" -name kopc_map.exe)"
+    -- "$wine" "$top/kopc_map.exe"
 
 echo "== Windows stage took $(($(date +%s) - started)) s"

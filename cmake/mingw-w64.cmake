@@ -7,6 +7,9 @@
 #   WINEPREFIX=$PWD/build-wine WINEDEBUG=-all wineboot -i   (one prefix for all builds)
 #   cd build-win && KOPC_CRLF=1 ctest --output-on-failure
 #
+# -DKOPC_WINE=OFF makes a build that runs nothing under Wine (it writes no sample world of
+# its own and cannot run its tests), as `make package-windows` does.
+#
 # The programs are linked statically, so Wine needs no MinGW runtime DLLs beside them.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

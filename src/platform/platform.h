@@ -63,18 +63,18 @@ void platform_gather_uncached(uint8_t* to, const uint8_t* const from[], std::siz
                               std::size_t offset, std::size_t size) noexcept;
 void platform_uncached_done() noexcept;
 
-// Blocks of this size and more are large: aligned to it, in the host's large pages.
+// Blocks of this size and more are large (see platform_allocate).
 constexpr std::size_t platform_large_block = std::size_t{2} << 20; // one x86-64 large page
 
 // Memory for a pixel buffer of `size` bytes; null when there is none. A block of 256 KiB and
 // more (2 MiB on Windows) comes straight from the system (anonymous pages; VirtualAlloc on
-// Windows), zero, its length rounded up to whole pages. A large block is also 2 MiB-aligned, its
-// length rounded up to 2 MiB, and advised for transparent large pages where the host has them, so
-// that it costs a fault per 2 MiB instead of one per 4 KiB page; where the aligned pages are
-// refused, the same length unaligned. A smaller block comes from operator new, uncleared. Nothing
-// here touches the memory: a block that a file's header asked for costs nothing until its bytes are
-// read in. A build with KOPC_PLAIN_ALLOCATION (the sanitizer build) takes every block from operator
-// new, so that AddressSanitizer sees an overrun.
+// Windows), zero, its length rounded up to whole pages. Off Windows a large block is also 2
+// MiB-aligned, its length rounded up to 2 MiB, and advised for transparent large pages where the
+// host has them, so that it costs a fault per 2 MiB instead of one per 4 KiB page; where the
+// aligned pages are refused, the same length unaligned. A smaller block comes from operator new,
+// uncleared. Nothing here touches the memory: a block that a file's header asked for costs nothing
+// until its bytes are read in. A build with KOPC_PLAIN_ALLOCATION (the sanitizer build) takes every
+// block from operator new, so that AddressSanitizer sees an overrun.
 void* platform_allocate(std::size_t size) noexcept;
 
 // Gives back a block of platform_allocate, with the size it was asked for.

@@ -55,6 +55,16 @@ class SampleWorld(kopc_data.ProgramTest):
         for name in kopc_data.OUTPUTS:  # 4 bits: 54 header bytes, 16 colours, 1024 rows
             self.assertEqual(os.path.getsize(self.path(name)), 54 + 64 + 1024 * 512, name)
 
+    def test_generator_help_and_unknown_options(self):
+        usage = "usage: kopc_sample DIR"
+        for arg, status, first in (("--help", 0, usage), ("-h", 1, "error: unknown option '-h'"),
+                                   ("-", 1, "error: unknown option '-'")):
+            run = subprocess.run(kopc_data.COMMAND[:-1] + [os.environ["KOPC_SAMPLE"], arg],
+                                 cwd=self.dir, capture_output=True, text=True)
+            lines = run.stdout.splitlines()
+            self.assertEqual((run.returncode, lines[0], usage in lines), (status, first, True))
+            self.assertEqual(os.listdir(self.dir), [], "no world written")
+
 
 if __name__ == "__main__":
     kopc_data.main()
