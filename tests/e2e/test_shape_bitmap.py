@@ -89,8 +89,7 @@ class ShapeBitmap(kopc_data.ProgramTest):
         self.assertEqual(self.bmp_files(), [])
 
     def test_map_image_beyond_32_bits(self):
-        # A 1-bit sheet of 8192 x 4096 (sparse zero rows): a map image of 2^31 bytes, which
-        # no BMP size field holds. No data: a run that went on stops before writing 256 MiB.
+        # 1-bit 8192 x 4096 (sparse rows): a map of 2^31 bytes; no data, so no 256 MiB maps.
         kopc_data.write(self.path("x.bmp"), kopc_data.bmp_header(8192, 4096, 1, 8, 4 << 20))
         os.truncate(self.path("x.bmp"), 62 + (4 << 20))
         self.kopc("-s", "x.bmp", "none", status=1, out="error: memory exhausted!\n")

@@ -54,8 +54,7 @@ TempFile temp_with(const Bytes& bytes, const char* tag = "") {
     return {name, std::move(file)};
 }
 
-// What the file holds once its stream is closed (after a gather write, the stream may
-// only be closed).
+// The file's bytes, read after its stream is closed (a gather write leaves it fit to close).
 Bytes contents(TempFile* temp) {
     temp->file.reset();
     const FilePtr in(std::fopen(temp->name.c_str(), "rb"));

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The game data loaders where a second caller could trip: a path string used again, and a
-// shape bitmap asked for in a layout the renderer does not read.
+// Game data traps for a second caller: a path string reused, a sheet layout not rendered.
 #include "gamedata/gamedata.h"
 #include "platform/platform.h"
 
