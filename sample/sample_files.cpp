@@ -47,8 +47,8 @@ std::vector<uint8_t> make_executable(long offset, const std::vector<uint8_t>& bl
                                      uint32_t seed) {
     std::vector<uint8_t> bytes(static_cast<size_t>(offset) + block.size() + executable_tail);
     Rng rng = {seed};
-    for (uint8_t& b : bytes) {
-        b = static_cast<uint8_t>(next_random(&rng) >> 24);
+    for (uint8_t& byte : bytes) {
+        byte = static_cast<uint8_t>(next_random(&rng) >> 24);
     }
     std::memcpy(bytes.data(), executable_note, sizeof executable_note);
     std::memcpy(bytes.data() + offset, block.data(), block.size());

@@ -860,8 +860,8 @@ constexpr ShapeArt pictures[] = {
 };
 
 constexpr bool pictures_are_complete() {
-    for (const ShapeArt& p : pictures) {
-        if (!art_is_complete(p.art)) {
+    for (const ShapeArt& picture : pictures) {
+        if (!art_is_complete(picture.art)) {
             return false;
         }
     }
@@ -1317,8 +1317,8 @@ constexpr Person people[] = {
 };
 
 constexpr bool people_are_complete() {
-    for (const Person& p : people) {
-        if (!art_is_complete(p.extras)) {
+    for (const Person& person : people) {
+        if (!art_is_complete(person.extras)) {
             return false;
         }
     }
@@ -1385,12 +1385,12 @@ void draw_cobbles(uint8_t* sheet, int shape) {
     for (int y = 0; y < tile; ++y) {
         const int shift = (y / 4) % 2 == 0 ? 0 : 2;
         for (int x = 0; x < tile; ++x) {
-            const int sx = (x + shift) % 4;
-            const int sy = y % 4;
+            const int stone_x = (x + shift) % 4;
+            const int stone_y = y % 4;
             uint8_t colour = dark_grey;
-            if (sx == 3 || sy == 3) {
+            if (stone_x == 3 || stone_y == 3) {
                 colour = black;
-            } else if (sx == 0 && sy == 0) {
+            } else if (stone_x == 0 && stone_y == 0) {
                 colour = light_grey;
             }
             *pixel(sheet, shape, x, y) = colour;
@@ -1518,15 +1518,15 @@ void draw_sample_shapes(uint8_t* sheet) noexcept {
     for (int shape = 0; shape < shape_count; ++shape) {
         draw_base(sheet, shape);
     }
-    for (const ShapeArt& p : pictures) {
-        paint(sheet, p.shape, p.art);
+    for (const ShapeArt& picture : pictures) {
+        paint(sheet, picture.shape, picture.art);
     }
-    for (const Person& p : people) {
-        const TileArt& body = p.body == trousers ? body_in_trousers
-                              : p.body == robe   ? body_in_robe
-                                                 : body_of_child;
-        paint(sheet, p.shape, body, p.outfit);
-        paint(sheet, p.shape, p.extras);
+    for (const Person& person : people) {
+        const TileArt& body = person.body == trousers ? body_in_trousers
+                              : person.body == robe   ? body_in_robe
+                                                      : body_of_child;
+        paint(sheet, person.shape, body, person.outfit);
+        paint(sheet, person.shape, person.extras);
     }
 }
 

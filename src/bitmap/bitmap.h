@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Bitmap file module: a self-contained reader and writer of uncompressed Windows V3
-// BMP files (BITMAPFILEHEADER + BITMAPINFOHEADER, bottom-up rows, 1/4/8/16/24/32 bits).
+// Bitmap file module: a reader and writer of uncompressed Windows V3 BMP files
+// (BITMAPFILEHEADER + BITMAPINFOHEADER, bottom-up rows, 1/4/8/16/24/32 bits). Of the
+// other modules it uses only the platform layer: pixel buffers take their memory from it,
+// and the writer hands whole rows to the host's gather write and has 4-bit rows packed
+// there.
 //
 // In memory an image is always a "pixel buffer": rows top-down with no padding, one byte
 // per pixel (the palette index) for 1, 4 and 8 bits, and the pixel's file bytes unchanged

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // BMP writer: turns a top-down, unpadded pixel buffer into the file's bottom-up, packed
-// and padded rows. It allocates nothing: packed 1- and 4-bit rows and their padding go
-// through one fixed local block of the palette's size, handed to the stream whenever it
-// fills; rows of 8 bits and more go from the buffer to the file with no copy at all.
+// and padded rows. It allocates nothing: packed 1- and 4-bit rows (4-bit ones packed by
+// the platform layer) and their padding go through one fixed local block of 1 KiB,
+// handed to the stream whenever it fills; rows of 8 bits and more go from the buffer to
+// the file with no copy at all, many rows a call of the platform layer's gather write.
 #include "bitmap/bitmap.h"
 #include "bitmap/messages.h"
 #include "platform/platform.h"

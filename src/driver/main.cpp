@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Program entry of kopc_map.
+// Program entry of kopc_map (also of its allocation-failure test build): the run, with
+// a Windows console set up for UTF-8 text around it.
 #include "driver/driver.h"
 #include "platform/platform.h"
 

@@ -73,9 +73,9 @@ struct ShapeSet {
     Palette palette; // empty above 8 bits
 };
 
-// The path of a data file: `data_path`, one backslash and `file_name`, built in `joined`;
-// just `file_name` when data_path is null. Prints the message and gives null when the
-// text cannot be allocated.
+// The path of a data file: `data_path`, one backslash and `file_name`, built in `joined`
+// in place of what it held; just `file_name` when data_path is null. Prints the message
+// and gives null when the text cannot be allocated.
 const char* join_data_path(const char* data_path, const char* file_name,
                            std::string* joined) noexcept;
 
@@ -112,7 +112,9 @@ int read_shapes(const char* data_path, ShapeSet* shapes, int cga) noexcept;
 void decode_cga_shapes(uint8_t* sheet, const uint8_t* block) noexcept;
 void decode_ega_shapes(uint8_t* sheet, const uint8_t* block) noexcept;
 
-// Takes the shape set from a BMP holding tiles_across x tiles_down tiles.
+// Takes the shape set from a BMP holding tiles_across x tiles_down tiles. The renderer
+// reads every sheet sheet_tiles_across tiles across: any layout but sheet_tiles_across x
+// sheet_tiles_down is refused (-1, nothing printed), as it would send it past the sheet.
 int read_shape_bitmap(const char* file_name, ShapeSet* shapes, uint32_t tiles_across,
                       uint32_t tiles_down) noexcept;
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Loading of the fixed-size map tile files and NPC/monster files of every map.
+// Loading of the fixed-size map tile files and NPC/monster files of every map, and the
+// path of a data file: the data path and the file name joined with a backslash.
 #include "gamedata/gamedata.h"
 #include "gamedata/messages.h"
 #include "platform/platform.h"
@@ -11,9 +12,11 @@ const char* join_data_path(const char* data_path, const char* file_name,
     if (data_path == nullptr) {
         return file_name;
     }
-    // Always one backslash, even after a path that already ends in a separator.
+    // Always one backslash, even after a path that already ends in a separator. Emptied
+    // first (its memory stays), so no tail of a longer path joined before is left behind.
     const size_t folder = std::strlen(data_path);
     const size_t name = std::strlen(file_name);
+    joined->clear();
     if (!grow_buffer(joined, folder + 1 + name, '\\')) {
         std::puts(gamedata_text::memory);
         return nullptr;

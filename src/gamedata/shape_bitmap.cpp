@@ -7,8 +7,8 @@
 
 int read_shape_bitmap(const char* file_name, ShapeSet* shapes, uint32_t tiles_across,
                       uint32_t tiles_down) noexcept {
-    if (tiles_across == 0 || tiles_down == 0) {
-        return -1; // no geometry can be derived; callers always pass 16 and 4
+    if (tiles_across != sheet_tiles_across || tiles_down != sheet_tiles_down) {
+        return -1; // the only layout the renderer reads; the driver always passes it
     }
     FilePtr file(platform_open_read(file_name));
     if (!file) {

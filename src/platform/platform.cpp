@@ -157,9 +157,9 @@ int platform_write_spans(std::FILE* stream, const WriteSpan* spans, size_t count
         return -1;
     }
     const int fd = fileno(stream);
-    iovec pieces[max_write_spans];
-    size_t first = 0;  // the first span not yet written whole
-    size_t offset = 0; // bytes of it already written
+    iovec pieces[max_write_spans] = {}; // cleared: a miscounted piece is empty, not garbage
+    size_t first = 0;                   // the first span not yet written whole
+    size_t offset = 0;                  // bytes of it already written
     while (first < count) {
         int pieces_used = 0;
         size_t requested = 0;

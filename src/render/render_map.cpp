@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The map renderer: picks the tile of every cell (map, NPC, ground under the NPC or time
-// door) and copies its shape from the sheet, one contiguous copy per tile line.
+// The map image's size, and the map renderer: picks the tile of every cell (map, NPC,
+// ground under the NPC or time door) and copies its shape from the sheet, one contiguous
+// copy per tile line, past the caches for an image far larger than them.
 #include "platform/platform.h"
 #include "render/messages.h"
 #include "render/render.h"
@@ -52,36 +53,16 @@ inline void copy_line_fixed(uint8_t* to, const uint8_t* const from[], size_t off
     }
 }
 
+// The copy for `span`: the fixed one when it is among `fixed_spans`, else a library call
+// per tile. Each span is named once, so no span can reach the fixed copy of another.
+template <size_t... fixed_spans>
 inline void copy_line(uint8_t* to, const uint8_t* const from[], size_t span, size_t offset) {
-    // The spans of 16- and 32-pixel tiles at one to four bytes a pixel, and of 64-pixel
-    // tiles at four; the game's own shapes are 16 pixels of one byte.
-    switch (span) {
-    case 16:
-        copy_line_fixed<16>(to, from, offset);
-        return;
-    case 32:
-        copy_line_fixed<32>(to, from, offset);
-        return;
-    case 48:
-        copy_line_fixed<48>(to, from, offset);
-        return;
-    case 64:
-        copy_line_fixed<64>(to, from, offset);
-        return;
-    case 96:
-        copy_line_fixed<96>(to, from, offset);
-        return;
-    case 128:
-        copy_line_fixed<128>(to, from, offset);
-        return;
-    case 256:
-        copy_line_fixed<256>(to, from, offset);
-        return;
-    default:
+    const bool copied =
+        ((span == fixed_spans && (copy_line_fixed<fixed_spans>(to, from, offset), true)) || ...);
+    if (!copied) {
         for (int c = 0; c < map_tiles_across; ++c, to += span) {
             std::memcpy(to, from[c] + offset, span);
         }
-        return;
     }
 }
 
@@ -158,7 +139,9 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
             if (uncached) {
                 platform_gather_uncached(to, from, map_tiles_across, l * sheet_line, span);
             } else {
-                copy_line(to, from, span, l * sheet_line);
+                // The spans of 16- and 32-pixel tiles at one to four bytes a pixel, and
+                // of 64-pixel tiles at four; the game's own shapes are 16 pixels of one byte.
+                copy_line<16, 32, 48, 64, 96, 128, 256>(to, from, span, l * sheet_line);
             }
         }
     }

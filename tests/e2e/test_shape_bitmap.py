@@ -42,7 +42,8 @@ class ShapeBitmap(kopc_data.ProgramTest):
         kopc_data.write_data_set(self.path("data"))
 
     def test_every_bit_count(self):
-        for bits, width, height, warnings in [(1, 80, 8, False), (4, 48, 8, False),
+        # At 4 bits, map rows of 1088 bytes: more than the writer packs in one 1 KiB block.
+        for bits, width, height, warnings in [(1, 80, 8, False), (4, 544, 8, False),
                                               (8, 256, 66, False), (16, 32, 12, True),
                                               (24, 96, 8, False), (32, 64, 8, False)]:
             with self.subTest(bits=bits):
@@ -85,6 +86,13 @@ class ShapeBitmap(kopc_data.ProgramTest):
                 self.kopc("-s", "x.bmp", "data", status=1, out=out)
         os.mkdir(self.path("tiles"))
         self.kopc("--shape", "tiles", "data", status=1, out=refused("tiles", "error: open 'tiles'"))
+        self.assertEqual(self.bmp_files(), [])
+
+    def test_map_image_beyond_32_bits(self):
+        # 1-bit 8192 x 4096 (sparse rows): a map of 2^31 bytes; no data, so no 256 MiB maps.
+        kopc_data.write(self.path("x.bmp"), kopc_data.bmp_header(8192, 4096, 1, 8, 4 << 20))
+        os.truncate(self.path("x.bmp"), 62 + (4 << 20))
+        self.kopc("-s", "x.bmp", "none", status=1, out="error: memory exhausted!\n")
         self.assertEqual(self.bmp_files(), [])
 
     def test_huge_promise_in_a_tiny_file(self):

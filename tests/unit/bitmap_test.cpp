@@ -32,25 +32,37 @@ Bytes header_bytes(uint32_t file_size, uint32_t offset, uint32_t width, uint32_t
     return b;
 }
 
-Bytes contents(std::FILE* stream) {
-    std::rewind(stream);
-    Bytes out;
-    for (int c; (c = std::fgetc(stream)) != EOF;) {
-        out.push_back(static_cast<uint8_t>(c));
+// A file of this test's own, named after it (the tests run in parallel, and a Windows C
+// library's tmpfile() names may clash between processes), removed when it goes.
+struct TempFile {
+    std::string name;
+    FilePtr file;
+    ~TempFile() {
+        file.reset();
+        std::remove(name.c_str());
     }
-    return out;
-}
+};
 
-// A file of this test's own, named after it: the tests run in parallel, and a Windows C
-// library's tmpfile() names may clash between processes.
-FilePtr temp_with(const Bytes& bytes, const char* tag = "") {
-    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    FilePtr file(std::fopen((name + tag + ".tmp").c_str(), "w+b"));
+TempFile temp_with(const Bytes& bytes, const char* tag = "") {
+    const std::string name =
+        testing::UnitTest::GetInstance()->current_test_info()->name() + std::string(tag) + ".tmp";
+    FilePtr file(std::fopen(name.c_str(), "w+b"));
     if (file && !bytes.empty()) {
         std::fwrite(bytes.data(), bytes.size(), 1, file.get());
         std::rewind(file.get());
     }
-    return file;
+    return {name, std::move(file)};
+}
+
+// The file's bytes, read after its stream is closed (a gather write leaves it fit to close).
+Bytes contents(TempFile* temp) {
+    temp->file.reset();
+    const FilePtr in(std::fopen(temp->name.c_str(), "rb"));
+    Bytes out;
+    for (int c; in && (c = std::fgetc(in.get())) != EOF;) {
+        out.push_back(static_cast<uint8_t>(c));
+    }
+    return out;
 }
 
 TEST(BitmapHeader, RowSizesAndUnsupportedBitCounts) {
@@ -77,6 +89,11 @@ TEST(BitmapWriter, ExactBytes) {
     Bytes wide(33, 0); // width 33: pixel 32 alone in the fifth byte
     wide[0] = 1;
     wide[32] = 9;
+    Bytes tall(300), tall_rows; // more padded rows than one gather write takes (128)
+    for (size_t r = tall.size(); r-- > 0;) {
+        tall[r] = static_cast<uint8_t>(r);
+        tall_rows.insert(tall_rows.end(), {tall[r], 0, 0, 0});
+    }
     const struct {
         uint16_t bits;
         uint32_t width, height;
@@ -92,6 +109,7 @@ TEST(BitmapWriter, ExactBytes) {
         {4, 3, 2, {1, 2, 3, 0x0A, 0x1F, 0xF0}, nullptr, Bytes(64),
          {0xAF, 0, 0, 0, 0x12, 0x30, 0, 0}},
         {8, 3, 2, {1, 2, 3, 4, 5, 6}, nullptr, Bytes(1024), {4, 5, 6, 0, 1, 2, 3, 0}},
+        {8, 1, 300, tall, nullptr, Bytes(1024), tall_rows},
         {16, 3, 1, {1, 2, 3, 4, 5, 6}, nullptr, {}, {1, 2, 3, 4, 5, 6, 0, 0}},
         {24, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, &two, {},
          {7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}},
@@ -103,18 +121,18 @@ TEST(BitmapWriter, ExactBytes) {
         SCOPED_TRACE(c.bits);
         BitmapHeader h;
         ASSERT_EQ(create_bitmap_header(&h, c.width, c.height, c.bits), 0);
-        FilePtr file = temp_with({});
-        ASSERT_TRUE(file);
+        TempFile temp = temp_with({});
+        ASSERT_TRUE(temp.file);
         CaptureStdout();
         const PixelBuffer pixels(c.pixels.begin(), c.pixels.end());
-        EXPECT_EQ(write_bitmap(file.get(), h, c.palette, pixels), 0);
+        EXPECT_EQ(write_bitmap(temp.file.get(), h, c.palette, pixels), 0);
         EXPECT_EQ(GetCapturedStdout(), "");
         const uint32_t offset = 54 + static_cast<uint32_t>(c.palette_bytes.size());
         const uint32_t size = static_cast<uint32_t>(c.rows.size());
         Bytes expected = header_bytes(offset + size, offset, c.width, c.height, c.bits, size);
         expected.insert(expected.end(), c.palette_bytes.begin(), c.palette_bytes.end());
         expected.insert(expected.end(), c.rows.begin(), c.rows.end());
-        EXPECT_EQ(contents(file.get()), expected);
+        EXPECT_EQ(contents(&temp), expected);
     }
 }
 
@@ -122,27 +140,24 @@ TEST(BitmapWriter, Failures) {
     BitmapHeader h;
     ASSERT_EQ(create_bitmap_header(&h, 2, 2, 8), 0);
     const PixelBuffer pixels(4, 7);
-    FilePtr file = temp_with({});
-    ASSERT_TRUE(file);
+    TempFile temp = temp_with({});
+    ASSERT_TRUE(temp.file);
     // An unsupported bit count, or a buffer smaller than the image: nothing written or printed.
     CaptureStdout();
     h.biBitCount = 2;
-    EXPECT_EQ(write_bitmap(file.get(), h, nullptr, pixels), -1);
+    EXPECT_EQ(write_bitmap(temp.file.get(), h, nullptr, pixels), -1);
     h.biBitCount = 8;
-    EXPECT_EQ(write_bitmap(file.get(), h, nullptr, PixelBuffer(3)), -1);
+    EXPECT_EQ(write_bitmap(temp.file.get(), h, nullptr, PixelBuffer(3)), -1);
     EXPECT_EQ(GetCapturedStdout(), "");
-    EXPECT_EQ(contents(file.get()), Bytes{});
+    EXPECT_EQ(contents(&temp), Bytes{});
 
     // A stream that refuses writes fails at the header.
-    const char name[] = "bitmap_test_read_only.tmp";
-    FilePtr(std::fopen(name, "wb"));
-    FilePtr read_only(std::fopen(name, "rb"));
-    ASSERT_TRUE(read_only);
+    TempFile read_only = temp_with({}, "-read-only");
+    read_only.file.reset(std::fopen(read_only.name.c_str(), "rb"));
+    ASSERT_TRUE(read_only.file);
     CaptureStdout();
-    EXPECT_EQ(write_bitmap(read_only.get(), h, nullptr, pixels), -1);
+    EXPECT_EQ(write_bitmap(read_only.file.get(), h, nullptr, pixels), -1);
     EXPECT_EQ(GetCapturedStdout(), "error: write_bitmap() - can't write bitmap header\n");
-    read_only.reset();
-    std::remove(name);
 
     // A full disk noticed only when the last packed bytes reach the stream: its buffer holds
     // the header and the palette (118 bytes), not the 16 bytes of rows behind them.
@@ -229,13 +244,13 @@ TEST(BitmapReader, HeaderChecks) {
         }
         b.resize(c.cut != 0 ? c.cut : b.size());
         SCOPED_TRACE(c.out);
-        FilePtr file = temp_with(b);
-        ASSERT_TRUE(file);
+        TempFile temp = temp_with(b);
+        ASSERT_TRUE(temp.file);
         BitmapHeader h;
         Palette palette;
         PixelBuffer pixels;
         CaptureStdout();
-        EXPECT_EQ(read_bitmap(file.get(), &h, &palette, &pixels, 0), c.result);
+        EXPECT_EQ(read_bitmap(temp.file.get(), &h, &palette, &pixels, 0), c.result);
         EXPECT_EQ(GetCapturedStdout(), c.out);
         if (c.result == 0) {
             EXPECT_EQ(h.biSizeImage, 8u);
@@ -259,26 +274,26 @@ TEST(BitmapReader, WarningCountAndOutArguments) {
     EXPECT_EQ(check_bitmap_header(&h), 2);
     EXPECT_EQ(h.biSizeImage, 8u);
 
-    FilePtr file = temp_with(valid_8bit());
-    ASSERT_TRUE(file);
+    TempFile temp = temp_with(valid_8bit());
+    ASSERT_TRUE(temp.file);
     PixelBuffer pixels;
-    EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, nullptr, 0), -3);
+    EXPECT_EQ(read_bitmap(temp.file.get(), &h, nullptr, nullptr, 0), -3);
     // No palette wanted: its 1024 bytes are skipped.
-    EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 0), 0);
+    EXPECT_EQ(read_bitmap(temp.file.get(), &h, nullptr, &pixels, 0), 0);
     EXPECT_EQ(pixels, PixelBuffer({5, 6, 7, 8, 1, 2, 3, 4}));
     // Palettes of more than 256 entries are never read or written.
     Palette big(300);
-    EXPECT_EQ(read_palette(file.get(), &big, 257), -1);
-    EXPECT_EQ(write_palette(file.get(), big, 257), -1);
+    EXPECT_EQ(read_palette(temp.file.get(), &big, 257), -1);
+    EXPECT_EQ(write_palette(temp.file.get(), big, 257), -1);
     // A header read by the caller is not read again, but checked; a buffer handed in is filled.
     h.biWidth = 0;
-    EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &pixels, 1), -1);
-    FilePtr short_file = temp_with(Bytes(53, 'B'), "-short");
-    EXPECT_EQ(read_bitmap_header(short_file.get(), &h), -1);
-    std::rewind(file.get());
+    EXPECT_EQ(read_bitmap(temp.file.get(), &h, nullptr, &pixels, 1), -1);
+    TempFile short_temp = temp_with(Bytes(53, 'B'), "-short");
+    EXPECT_EQ(read_bitmap_header(short_temp.file.get(), &h), -1);
+    std::rewind(temp.file.get());
     PixelBuffer again(8, 0xEE);
-    ASSERT_EQ(read_bitmap_header(file.get(), &h), 0);
-    EXPECT_EQ(read_bitmap(file.get(), &h, nullptr, &again, 1), 0);
+    ASSERT_EQ(read_bitmap_header(temp.file.get(), &h), 0);
+    EXPECT_EQ(read_bitmap(temp.file.get(), &h, nullptr, &again, 1), 0);
     EXPECT_EQ(again, pixels);
     EXPECT_EQ(GetCapturedStdout(), "warning: check_bitmap_header() - data length is 0 ... "
                                    "corrected: 0x8\nwarning: check_bitmap_header() - file "
