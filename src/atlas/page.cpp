@@ -80,8 +80,7 @@ void put_options(std::FILE* page, const RunOptions& options) {
     }
 }
 
-void put_map_data(std::FILE* page, int map, const RunOptions& options, const MapBlock& block,
-                  const MapReport& report) {
+void put_map_data(std::FILE* page, int map, const MapBlock& block, const MapReport& report) {
     const MapEntry& entry = map_catalogue[map];
     put(page, "{\"title\":\"");
     put_escaped(page, entry.title, std::strlen(entry.title), true);
@@ -92,8 +91,8 @@ void put_map_data(std::FILE* page, int map, const RunOptions& options, const Map
     put(page, "\",\n\"slots\":[");
     const NpcRecord& npc = block.npc;
     const char* comma = "";
-    for (int s = 0; s < npc_slots && options.no_mon_files == 0; ++s) {
-        if (npc.shown[s] != 0 && npc.x[s] < map_tiles_across && npc.y[s] < map_tiles_down) {
+    for (int s = 0; s < npc_slots; ++s) {
+        if (report.standing[s] != 0) {
             std::fprintf(page, "%s[%d,%d,%d,%d,%d,%d]", comma, s, npc.x[s], npc.y[s], npc.shown[s],
                          npc.ground[s], report.taken[s]);
             comma = ",";
@@ -158,7 +157,7 @@ void write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock 
                  "{\"title\":\"%s\",\"doors_drawn\":%d,\"ground\":%d,\"maps\":[\n",
                  page_title, options.time_doors, options.no_npcs);
     for (int i = 0; i < map_count; ++i) {
-        put_map_data(page, i, options, blocks[i], reports[i]);
+        put_map_data(page, i, blocks[i], reports[i]);
         put(page, i + 1 < map_count ? ",\n" : "\n");
     }
     put(page, "]}\n</script>\n<script>");

@@ -25,13 +25,15 @@ struct MapImage {
 // larger than bitmap_max_size.
 int size_map_image(const ShapeSet& shapes, MapImage* image) noexcept;
 
-// What the NPC overlay of one map found: the slots whose shown tile disagrees with the
-// map, in the order of their cells (a slot stands on one cell, so each comes at most
-// once), and the slots drawn at their cells (shown tile or ground).
+// What the NPC overlay of one map found: the slots standing on a cell of the map (none
+// without the NPC files), the slots whose shown tile disagrees with the map, in the order
+// of their cells (a slot stands on one cell, so each comes at most once), and the slots
+// drawn at their cells (shown tile or ground).
 struct MapReport {
     int mismatch_count = 0;
     uint8_t mismatch_slots[npc_slots] = {};
-    uint8_t taken[npc_slots] = {}; // 1: this slot decided its cell's tile
+    uint8_t standing[npc_slots] = {}; // 1: in use and on the map
+    uint8_t taken[npc_slots] = {};    // 1: this slot decided its cell's tile
 };
 
 // Draws every cell of one map into `image` and fills `report`. Cannot fail.

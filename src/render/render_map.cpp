@@ -102,13 +102,14 @@ void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                           reinterpret_cast<uintptr_t>(image->pixels.data()) % 16 == 0;
     const DoorPosition* doors = time_doors != 0 ? map_time_doors(entry) : nullptr;
 
-    // Cells that some NPC slot may apply to; only those need the slot scan.
+    // Cells that some NPC slot stands on; only those need the slot scan.
     bool occupied[map_tiles_down][map_tiles_across] = {};
     if (no_mon_files == 0) {
         for (int s = 0; s < npc_slots; ++s) {
             const NpcRecord& npc = block.npc;
             if (npc.shown[s] != 0 && npc.x[s] < map_tiles_across && npc.y[s] < map_tiles_down) {
                 occupied[npc.y[s]][npc.x[s]] = true;
+                report->standing[s] = 1;
             }
         }
     }
