@@ -86,8 +86,10 @@ const slots = [...Array(32).keys()].filter((s) => npc[96 + s] && npc[s] < 64 && 
     const width = () => page.$eval("#picture", (i) => i.getBoundingClientRect().width);
     await page.click('[data-zoom="2"]');
     assert.equal(await width(), 2048);
+    await page.setViewport({ width: 1200, height: 500 }); // "fit": the whole map in view
     await page.click('[data-zoom="0"]');
-    assert.ok((await width()) <= 1200);
+    const bottom = await page.$eval("#picture", (i) => i.getBoundingClientRect().bottom + scrollY);
+    assert.ok((await width()) <= 500 && bottom <= 500, `fit ends at ${bottom}`);
 
     await page.keyboard.press("ArrowRight");
     await shows("Firstland Orrin's Town");
