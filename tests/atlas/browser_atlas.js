@@ -67,6 +67,10 @@ const slots = [...Array(32).keys()].filter((s) => npc[96 + s] && npc[s] < 64 && 
     await hover(16, 10);
     const planted = "column 16, row 10: tile 02:0; NPC slot 18: 3A:0 on 02:0 (drawn)";
     assert.equal(await text("#cell"), planted);
+    assert.deepEqual(await page.$eval(".mismatch", (m) => [m.style.left, m.style.top]), ["25%", "15.625%"]);
+    await hover(63, 63);
+    assert.match(await text("#cell"), /^column 63, row 63: tile /);
+    await hover(16, 10);
     await page.screenshot({ path: path.join(dir, "atlas-map.png") });
 
     await page.click("#slots");

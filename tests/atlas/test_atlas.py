@@ -102,7 +102,9 @@ class Atlas(kopc_data.ProgramTest):
         for bits, shapes in pixels.items():
             kopc_data.write(self.path("shapes.bmp"), kopc_data.bmp_bytes(
                 16, 4, bits, shapes, palette[:4 << bits] if bits <= 8 else b""))
-            self.check_run(bits, "-s", "shapes.bmp")
+            self.check_run(bits, "-s", os.path.join(".", "shapes.bmp"))
+            with open(self.path("atlas.html"), encoding="utf-8") as f:  # the name, not its folder
+                self.assertIn("drawn by kopc_atlas with -s shapes.bmp</p>", f.read())
 
     def test_options_errors_and_the_overwrite_question(self):
         usage = self.kopc("--help", status=1)[1].decode()

@@ -252,6 +252,11 @@ TEST(BitmapReader, HeaderChecks) {
         CaptureStdout();
         EXPECT_EQ(read_bitmap(temp.file.get(), &h, &palette, &pixels, 0), c.result);
         EXPECT_EQ(GetCapturedStdout(), c.out);
+        if (c.out.rfind(check, 0) == 0) { // refused by the header check itself, not later
+            CaptureStdout();
+            EXPECT_EQ(check_bitmap_header(&h), -1);
+            GetCapturedStdout();
+        }
         if (c.result == 0) {
             EXPECT_EQ(h.biSizeImage, 8u);
             EXPECT_EQ(pixels, PixelBuffer({5, 6, 7, 8, 1, 2, 3, 4}));
