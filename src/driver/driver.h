@@ -38,7 +38,7 @@ int parse_command_line(int argc, const char* const argv[], const UsageText& usag
 // stays where it was filled.
 struct RunInputs {
     ShapeSet shapes;
-    MapImage image;               // pixels allocated and cleared
+    MapImage image;               // pixels allocated and made resident, not cleared
     std::vector<MapBlock> blocks; // one per catalogue row
 };
 
