@@ -35,7 +35,7 @@ demo:
 	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } > $(DEMO_LOG) 2>&1 && \
 	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample \
 	    >> $(DEMO_LOG) 2>&1 || { cat $(DEMO_LOG); exit 1; }
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas_program >> $(DEMO_LOG) 2>&1 || \
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas >> $(DEMO_LOG) 2>&1 || \
 	    echo "kopc_atlas left out: it needs zlib (Debian/Ubuntu: apt-get install zlib1g-dev)"
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo

@@ -12,8 +12,8 @@
 # A second program or manual page joins these lists and the rules below take it along.
 set(kopc_programs kopc_map)
 set(kopc_manual_pages kopc_map.1)
-if(TARGET kopc_atlas_program)
-  list(APPEND kopc_programs kopc_atlas_program)
+if(TARGET kopc_atlas)
+  list(APPEND kopc_programs kopc_atlas)
   list(APPEND kopc_manual_pages kopc_atlas.1)
 endif()
 

@@ -17,6 +17,7 @@
 #endif
 #include <windows.h>
 #else
+#include <cerrno>
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
@@ -120,16 +121,18 @@ void platform_release(void* block, size_t size) noexcept {
 #endif
 }
 
-void platform_populate(void* block, size_t size) noexcept {
+int platform_populate(void* block, size_t size) noexcept {
 #if !defined(KOPC_PLAIN_ALLOCATION) && defined(__linux__)
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23 // Linux 5.14; older kernels refuse it and the pages fault in
 #endif
-    if (block != nullptr && size >= paged) {
-        madvise(block, mapped_length(size), MADV_POPULATE_WRITE);
+    if (block != nullptr && size >= paged &&
+        madvise(block, mapped_length(size), MADV_POPULATE_WRITE) != 0 && errno == ENOMEM) {
+        return -1; // no memory for the pages: the first write would be killed instead
     }
 #else
     (void)block;
     (void)size;
 #endif
+    return 0;
 }

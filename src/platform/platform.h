@@ -83,8 +83,9 @@ void platform_release(void* block, std::size_t size) noexcept;
 // Makes the pages of a block from the system resident in one call where the system can
 // (Linux 5.14 and later), instead of one fault at a time as they are first written. Only for
 // memory that will be written whole, such as the map image; does nothing for a block from
-// operator new.
-void platform_populate(void* block, std::size_t size) noexcept;
+// operator new. -1 when the system has no memory for the pages, 0 otherwise (also where it
+// cannot populate at all).
+int platform_populate(void* block, std::size_t size) noexcept;
 
 // A run of bytes to write.
 struct WriteSpan {
@@ -101,5 +102,24 @@ int platform_write_spans(std::FILE* stream, const WriteSpan* spans, std::size_t 
 
 // Renames `from` to `to`, replacing a file of that name in one step. 0 on success.
 int platform_replace_file(const char* from, const char* to) noexcept;
+
+// A file being written under a temporary name in the folder of its final name, so that a
+// reader never sees it half written and two runs never share one.
+struct NewFile {
+    FilePtr stream;            // open for binary writing; null when none is open
+    char temp_name[64 + 1024]; // the temporary name, "" when there is none to remove
+};
+
+// Creates a new file under a name no other run shares, beside `final_name` (never opening
+// an existing file or following a link), for binary writing. 0 when open; -1 otherwise.
+int platform_begin_new_file(const char* final_name, NewFile* file) noexcept;
+
+// Closes the stream and, when everything written reached the file, renames it over
+// `final_name` in one step. 0 when the file is in place; -1 otherwise, and the temporary
+// file is gone.
+int platform_finish_new_file(NewFile* file, const char* final_name) noexcept;
+
+// Closes the stream and removes the temporary file: for every path that does not finish it.
+void platform_discard_new_file(NewFile* file) noexcept;
 
 #endif

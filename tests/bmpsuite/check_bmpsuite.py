@@ -25,7 +25,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import kopc_data  # noqa: E402
 
 
-# The lines that follow the reader's own: the shape loader's and the driver's.
+# The lines that follow the reader's own: the shape loader's and the run's.
 AFTER_READER = ("error: read '", "error: shape bitmap is too small",
                 "error: illegal shape bitmap size", "error: read shape bitmap '")
 

@@ -62,7 +62,7 @@ class ShapeBitmap(kopc_data.ProgramTest):
 
     def test_refused_files(self):
         # The reader's own messages are pinned by the unit tests and the corpus; here the
-        # lines that follow them, from the shape loader and the driver.
+        # lines that follow them, from the shape loader and the run.
         b8 = shape_bitmap(8, 256, 64)[0]
         cant_header = "error: read_bitmap() - can't read bitmap header"
         too_small = "error: shape bitmap is too small"

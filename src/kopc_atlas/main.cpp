@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Program entry of kopc_atlas.
-#include "atlas/atlas.h"
+#include "atlas.h"
 #include "platform/platform.h"
 
 int main(int argc, char* argv[]) {

@@ -2,9 +2,12 @@
 // The run of kopc_atlas: kopc_map's options, shapes, image and map data; then every map
 // rendered, reported and encoded as PNG into a page written under a temporary name, which
 // replaces atlas.html only once it is complete.
-#include "atlas/atlas.h"
-#include "atlas/messages.h"
+#include "atlas.h"
+#include "messages.h"
 #include "platform/platform.h"
+#include "png/png.h"
+#include "render/render.h"
+#include "run/run.h"
 
 namespace {
 
@@ -17,18 +20,18 @@ int write_atlas(const RunOptions& options, RunInputs* inputs, std::FILE* page) {
     PixelBuffer png;
     write_page_head(page, options);
     for (int i = 0; i < map_count; ++i) {
-        const MapEntry& entry = map_catalogue[i];
-        render_map(&inputs->image, inputs->shapes, entry, inputs->blocks[i], options.time_doors,
-                   options.no_npcs, options.no_mon_files, options.ignore_diff, &reports[i]);
-        print_mismatches(entry, inputs->blocks[i], reports[i]);
+        draw_run_map(options, inputs, i, &reports[i]);
+        const MapImage& image = inputs->image;
+        const PngImage png_image = {image.width, image.height, image.bit_count, image.pixels.data(),
+                                    image.palette};
         std::size_t size = 0;
-        const int encoded = encode_png(inputs->image, &png, &size);
+        const int encoded = encode_png(png_image, &png, &size);
         if (encoded == -2) {
-            std::puts(atlas_text::memory);
+            std::puts(run_text::memory);
             return -1;
         }
         if (encoded != 0) {
-            std::printf(atlas_text::compress_fmt, entry.title);
+            std::printf(atlas_text::compress_fmt, map_catalogue[i].title);
             return -1;
         }
         write_index_entry(page, i, png.data(), size);
@@ -77,11 +80,12 @@ int run_atlas(const RunOptions& options) {
 } // namespace
 
 int kopc_atlas_main(int argc, const char* const argv[]) noexcept {
-    const UsageText usage = {"kopc_atlas", atlas_text::usage_lines,
-                             sizeof atlas_text::usage_lines / sizeof atlas_text::usage_lines[0]};
+    const RunProgram program = {"kopc_atlas", run_options_map, "overwrite atlas.html",
+                                atlas_text::notes,
+                                sizeof atlas_text::notes / sizeof atlas_text::notes[0]};
     RunOptions options;
     int status = 1;
-    if (parse_command_line(argc, argv, usage, &options) == 0) {
+    if (parse_command_line(argc, argv, program, &options) == 0) {
         status = run_atlas(options);
     }
     std::fflush(stdout);

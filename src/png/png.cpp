@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// A map image as a PNG file in memory: signature, IHDR, PLTE (palette images), one IDAT
-// with the rows deflated by zlib (filter type 0 on every row), IEND; each chunk with its
-// length, type and CRC. Also the base64 text the page carries the file in.
-#include "atlas/atlas.h"
+// An image as a PNG file in memory: signature, IHDR, PLTE (palette images), IDAT with the
+// rows deflated by zlib (filter type 0 on every row), IEND; each chunk with its length,
+// type and CRC.
+#include "png/png.h"
 #include "platform/platform.h"
 
 #include <zlib.h>
@@ -79,10 +79,10 @@ void end_chunk(PngOutput* out, std::size_t start) {
 }
 
 // One image line in PNG's order: filter byte 0, then the pixels of line `y`.
-void png_line(const MapImage& image, uint32_t y, uint8_t* line) {
+void png_line(const PngImage& image, uint32_t y, uint8_t* line) {
     const std::size_t width = image.width;
     const std::size_t bytes = (image.bit_count + 7) / 8;
-    const uint8_t* from = image.pixels.data() + y * width * bytes;
+    const uint8_t* from = image.pixels + y * width * bytes;
     uint8_t* to = line + 1;
     line[0] = 0;
     switch (image.bit_count) {
@@ -130,7 +130,7 @@ uint32_t png_crc(uint32_t crc, const uint8_t* data, std::size_t size) noexcept {
     return ~crc;
 }
 
-int encode_png(const MapImage& image, PixelBuffer* png, std::size_t* size) noexcept {
+int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexcept {
     const bool paletted = image.bit_count <= 8;
     const std::size_t line_size =
         1 + (paletted ? (image.width * image.bit_count + 7) / 8 : std::size_t{3} * image.width);
@@ -205,17 +205,4 @@ int encode_png(const MapImage& image, PixelBuffer* png, std::size_t* size) noexc
     end_chunk(&out, chunk);
     *size = out.used;
     return 0;
-}
-
-void base64_encode(char* out, const uint8_t* data, std::size_t size) noexcept {
-    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (std::size_t i = 0; i < size; i += 3, out += 4) {
-        const std::size_t left = size - i;
-        const unsigned n =
-            data[i] << 16 | (left > 1 ? data[i + 1] << 8 : 0) | (left > 2 ? data[i + 2] : 0);
-        out[0] = digits[n >> 18];
-        out[1] = digits[n >> 12 & 63];
-        out[2] = left > 1 ? digits[n >> 6 & 63] : '=';
-        out[3] = left > 2 ? digits[n & 63] : '=';
-    }
 }

@@ -2,8 +2,8 @@
 // Writing the atlas page: the head and style, an index of the maps grouped by world with
 // each map's image, then the viewer, the map data its script reads (tiles, NPC slots,
 // mismatch lines, time doors) and the script.
-#include "atlas/atlas.h"
-#include "atlas/page_text.h"
+#include "atlas.h"
+#include "page_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,6 +27,21 @@ void put_escaped(std::FILE* page, const char* text, std::size_t length, bool jso
         } else {
             std::fputc(c, page);
         }
+    }
+}
+
+// `size` bytes as base64 (RFC 4648, with padding) into `out`, which holds
+// 4 * ((size + 2) / 3) bytes.
+void base64_encode(char* out, const uint8_t* data, std::size_t size) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::size_t i = 0; i < size; i += 3, out += 4) {
+        const std::size_t left = size - i;
+        const unsigned n =
+            data[i] << 16 | (left > 1 ? data[i + 1] << 8 : 0) | (left > 2 ? data[i + 2] : 0);
+        out[0] = digits[n >> 18];
+        out[1] = digits[n >> 12 & 63];
+        out[2] = left > 1 ? digits[n >> 6 & 63] : '=';
+        out[3] = left > 2 ? digits[n & 63] : '=';
     }
 }
 
@@ -85,7 +100,11 @@ void put_map_data(std::FILE* page, int map, const MapBlock& block, const MapRepo
     put(page, "{\"title\":\"");
     put_escaped(page, entry.title, std::strlen(entry.title), true);
     put(page, "\",\"png\":\"");
-    put_escaped(page, entry.output_file, std::strlen(entry.output_file) - 4, true); // no .bmp
+    const char* file = entry.output_file;
+    const char* dot = std::strrchr(file, '.');
+    put_escaped(page, file,
+                dot != nullptr ? static_cast<std::size_t>(dot - file) : std::strlen(file),
+                true); // the BMP's name without its extension
     put(page, ".png\",\"tiles\":\"");
     put_base64(page, block.tiles, sizeof block.tiles);
     put(page, "\",\n\"slots\":[");

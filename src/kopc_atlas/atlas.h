@@ -5,7 +5,7 @@
 #ifndef KOPC_ATLAS_ATLAS_H
 #define KOPC_ATLAS_ATLAS_H
 
-#include "driver/driver.h"
+#include "run/run.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,19 +14,6 @@
 // The page's file name, in the current folder, and the name it is written under first.
 constexpr char atlas_file[] = "atlas.html";
 constexpr char atlas_part_file[] = "atlas.html.part";
-
-// The PNG file of `image`: palette images at 1, 4 and 8 bits with the image's palette,
-// 8-bit RGB for 16 (5-5-5 widened), 24 and 32 bits (the fourth byte is not alpha).
-// Deflate comes from zlib; the framing (chunks, CRC) is here. Fills the first `*size`
-// bytes of `png`. 0 when done, -2 when memory ran out, -1 for any other failure.
-int encode_png(const MapImage& image, PixelBuffer* png, std::size_t* size) noexcept;
-
-// The CRC-32 of PNG chunks (ISO 3309), continued from `crc` (0 to start).
-uint32_t png_crc(uint32_t crc, const uint8_t* data, std::size_t size) noexcept;
-
-// `size` bytes as base64 (RFC 4648, with padding) into `out`, which holds
-// 4 * ((size + 2) / 3) bytes.
-void base64_encode(char* out, const uint8_t* data, std::size_t size) noexcept;
 
 // The page, written in order to `page` (the caller checks the stream at the end):
 // the head, one index entry per map in catalogue order (its image as `png`), then the map

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// PNG files in memory, for any image the renderer makes and for the shape sheet: palette
+// images at 1, 4 and 8 bits with their palette, 8-bit RGB for 16 (5-5-5 widened), 24 and
+// 32 bits (the fourth byte is no alpha). Deflate comes from zlib; the framing (chunks,
+// CRC) is here.
+#ifndef KOPC_PNG_PNG_H
+#define KOPC_PNG_PNG_H
+
+#include "bitmap/bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// An image to encode: top-down, no line padding, one byte per pixel up to 8 bits (the
+// palette index), 2, 3 or 4 bytes per pixel above, in BMP byte order.
+struct PngImage {
+    uint32_t width;
+    uint32_t height;
+    uint32_t bit_count;     // 1, 4, 8, 16, 24 or 32
+    const uint8_t* pixels;  // width * height * ((bit_count + 7) / 8) bytes
+    const Palette* palette; // up to 8 bits: at least one entry; ignored above
+};
+
+// The PNG file of `image` into the first `*size` bytes of `png`. 0 when done, -2 when
+// memory ran out, -1 for an image the encoder does not take or any other failure.
+int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexcept;
+
+// The CRC-32 of PNG chunks (ISO 3309), continued from `crc` (0 to start).
+uint32_t png_crc(uint32_t crc, const uint8_t* data, std::size_t size) noexcept;
+
+#endif

@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: MIT
+// The run every program shares: the option table and its parser, the inputs in order
+// (shapes, image, all map data), and one map drawn with its report. The first failure ends
+// the run, its line printed here.
+#include "run/run.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+
+static const char fmt_usage_first[] = "usage: %s [options] [DATA-PATH]\n";
+static const char fmt_illegal_parameter[] = "error: illegal parameter '%s'\n";
+static const char msg_no_shape_file[] = "error: no shape bitmap filename";
+static const char msg_no_names_file[] = "error: no shape names filename";
+static const char fmt_unknown_option[] = "error: unknown option '%s'\n";
+static const char fmt_read_shape_bitmap[] = "error: read shape bitmap '%s'\n";
+static const char msg_read_shapes[] = "error: read shapes";
+static const char msg_read_map_data[] = "error: read map data";
+
+namespace {
+
+enum OptionId {
+    opt_cga,
+    opt_ega,
+    opt_shape,
+    opt_no_npcs,
+    opt_no_mon_files,
+    opt_ignore_diff,
+    opt_time_doors,
+    opt_names,
+    opt_overwrite,
+    opt_help
+};
+
+// One option: its short and long spelling (null: none), the name of its argument (null:
+// it takes none), its help (null for --overwrite, whose help is the program's), and the
+// set it belongs to. Usage lines list them in this order, help at column 32.
+struct OptionRow {
+    OptionId id;
+    const char* short_name;
+    const char* long_name;
+    const char* argument;
+    const char* help[2]; // a second help line where one is not enough
+    unsigned set;
+};
+
+const OptionRow option_table[] = {
+    {opt_cga, nullptr, "--cga", nullptr, {"read CGA version shapes"}, run_options_map},
+    {opt_ega, nullptr, "--ega", nullptr, {"read EGA version shapes (default)"}, run_options_map},
+    {opt_shape,
+     "-s",
+     "--shape",
+     "SHAPES-BMP",
+     {"read shape data from specified file"},
+     run_options_map},
+    {opt_no_npcs, "-n", "--no-npcs", nullptr, {"draw no NPCs/monsters"}, run_options_map},
+    {opt_no_mon_files,
+     nullptr,
+     "--no-mon-files",
+     nullptr,
+     {"not use NPCs/monsters data files"},
+     run_options_map},
+    {opt_ignore_diff,
+     nullptr,
+     "--ignore-diff",
+     nullptr,
+     {"ignore difference of map and mon data", "use mon data"},
+     run_options_map},
+    {opt_time_doors, "-t", "--time-doors", nullptr, {"draw time doors"}, run_options_map},
+    {opt_names,
+     nullptr,
+     "--names",
+     "FILE",
+     {"read shape names from specified file"},
+     run_options_names},
+    {opt_overwrite, nullptr, "--overwrite", nullptr, {nullptr}, run_options_map},
+    {opt_help, "-?", "--help", nullptr, {"print usage"}, run_options_map},
+};
+
+constexpr int help_column = 32;
+
+bool is(const char* argument, const char* option) {
+    return option != nullptr && std::strcmp(argument, option) == 0;
+}
+
+// The table's row for `argument` among the program's options, or null.
+const OptionRow* find_option(const char* argument, unsigned set) {
+    for (const OptionRow& row : option_table) {
+        if ((row.set & set) != 0 && (is(argument, row.short_name) || is(argument, row.long_name))) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void print_usage(const RunProgram& program) noexcept {
+    std::printf(fmt_usage_first, program.name);
+    std::puts("option:");
+    for (const OptionRow& row : option_table) {
+        if ((row.set & program.options) == 0) {
+            continue;
+        }
+        // "        -s|--shape SHAPES-BMP", or the long name alone under the short ones.
+        const int written =
+            std::printf("        %s%s%s%s%s", row.short_name ? row.short_name : "   ",
+                        row.short_name ? "|" : "", row.long_name, row.argument ? " " : "",
+                        row.argument ? row.argument : "");
+        const char* help = row.help[0] ? row.help[0] : program.overwrite_help;
+        std::printf("%*s%s\n", written < help_column ? help_column - written : 1, "", help);
+        if (row.help[1] != nullptr) {
+            std::printf("%*s%s\n", help_column, "", row.help[1]);
+        }
+    }
+    std::puts("");
+    for (std::size_t i = 0; i < program.note_count; ++i) {
+        std::puts(program.notes[i]);
+    }
+}
+
+int parse_command_line(int argc, const char* const argv[], const RunProgram& program,
+                       RunOptions* options) noexcept {
+    bool have_data_path = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (argument[0] != '-') {
+            if (have_data_path) {
+                std::printf(fmt_illegal_parameter, argument);
+                return -1;
+            }
+            options->data_path = argument;
+            have_data_path = true;
+            continue;
+        }
+        const OptionRow* row = find_option(argument, program.options);
+        if (row == nullptr) {
+            std::printf(fmt_unknown_option, argument);
+            return -1;
+        }
+        // An option's argument is the next one, taken even if it begins with '-'.
+        if (row->argument != nullptr && i + 1 >= argc) {
+            std::puts(row->id == opt_shape ? msg_no_shape_file : msg_no_names_file);
+            return -1;
+        }
+        switch (row->id) {
+        case opt_help:
+            print_usage(program);
+            return -1;
+        case opt_cga:
+        case opt_ega:
+            options->use_shape_bitmap = 0;
+            options->cga = row->id == opt_cga;
+            break;
+        case opt_shape:
+            options->shape_bitmap_path = argv[++i];
+            options->use_shape_bitmap = 1;
+            break;
+        case opt_names:
+            options->names_path = argv[++i];
+            break;
+        case opt_no_npcs:
+            options->no_npcs = 1;
+            break;
+        case opt_no_mon_files:
+            options->no_mon_files = 1;
+            break;
+        case opt_ignore_diff:
+            options->ignore_diff = 1;
+            break;
+        case opt_time_doors:
+            options->time_doors = 1;
+            break;
+        case opt_overwrite:
+            options->overwrite = 1;
+            break;
+        }
+    }
+    return 0;
+}
+
+int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept {
+    ShapeSet& shapes = inputs->shapes;
+    if (options.use_shape_bitmap) {
+        if (read_shape_bitmap(options.shape_bitmap_path, &shapes, sheet_tiles_across,
+                              sheet_tiles_down) != 0) {
+            std::printf(fmt_read_shape_bitmap, options.shape_bitmap_path);
+            return -1;
+        }
+    } else if (read_shapes(options.data_path, &shapes, options.cga) != 0) {
+        std::puts(msg_read_shapes);
+        return -1;
+    }
+
+    // The image, allocated once, is drawn over whole for every map, so it is not cleared.
+    // Its pages are made resident in one step, not faulted in one by one as the first map
+    // is drawn.
+    MapImage& image = inputs->image;
+    if (size_map_image(shapes, &image) != 0 || !grow_buffer(&image.pixels, image.data_size) ||
+        platform_populate(image.pixels.data(), image.pixels.size()) != 0) {
+        std::puts(run_text::memory);
+        return -1;
+    }
+
+    // 31 blocks of 4352 bytes: on the heap, they would crowd a small stack.
+    if (!grow_buffer(&inputs->blocks, map_count)) {
+        std::puts(run_text::memory);
+        return -1;
+    }
+    if (load_map_data(options.data_path, map_catalogue, inputs->blocks.data()) != 0) {
+        std::puts(msg_read_map_data);
+        return -1;
+    }
+    return 0;
+}
+
+void draw_run_map(const RunOptions& options, RunInputs* inputs, int map,
+                  MapReport* report) noexcept {
+    const MapEntry& entry = map_catalogue[map];
+    render_map(&inputs->image, inputs->shapes, entry, inputs->blocks[map], options.time_doors,
+               options.no_npcs, options.no_mon_files, options.ignore_diff, report);
+    print_mismatches(entry, inputs->blocks[map], *report);
+}

@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: MIT
+// The run every program shares: one table of command-line options (each program takes its
+// own rows of it and gets its usage text from it), the inputs every map is drawn from
+// (shapes, the image, all map data), and the drawing of one map with its report.
+#ifndef KOPC_RUN_RUN_H
+#define KOPC_RUN_RUN_H
+
+#include "gamedata/gamedata.h"
+#include "render/render.h"
+
+#include <cstddef>
+#include <type_traits>
+#include <vector>
+
+// The run's settings. Flags are 0 or 1; absent texts are null.
+struct RunOptions {
+    int overwrite = 0;        // replace existing output files without asking
+    int time_doors = 0;       // draw the time doors
+    int ignore_diff = 0;      // on a map/NPC mismatch always draw the NPC slot
+    int no_mon_files = 0;     // draw the map files without the NPC overlay
+    int no_npcs = 0;          // draw the ground under each NPC instead of the NPC
+    int use_shape_bitmap = 0; // shapes from a shape bitmap instead of an executable
+    int cga = 0;              // shapes from the CGA executable instead of the EGA one
+    const char* shape_bitmap_path = nullptr;
+    const char* names_path = nullptr; // --names: a text file of shape names
+    const char* data_path = nullptr;  // null: the current folder
+};
+
+// The rows of the option table a program may take (bits of RunProgram::options).
+enum RunOptionSet : unsigned {
+    run_options_map = 1,   // kopc_map's options, which every program takes
+    run_options_names = 2, // --names FILE
+};
+
+// What a program tells the run layer about itself: its name (the usage text's first line),
+// the option rows it takes, what its --overwrite replaces, and the lines that close its
+// usage text.
+struct RunProgram {
+    const char* name;
+    unsigned options;           // RunOptionSet bits
+    const char* overwrite_help; // "overwrite output files" for kopc_map
+    const char* const* notes;   // after the options and an empty line
+    std::size_t note_count;
+};
+
+// Prints the program's usage text: "usage: NAME [options] [DATA-PATH]", then one line per
+// option the program takes (in the table's order), then its notes.
+void print_usage(const RunProgram& program) noexcept;
+
+// Fills `options` from the arguments after the program name; -?/--help prints the usage.
+// 0 when the run should go ahead; -1 when it ends here (usage printed, or an error
+// printed), with status 1.
+int parse_command_line(int argc, const char* const argv[], const RunProgram& program,
+                       RunOptions* options) noexcept;
+
+// What every map is drawn from. The image borrows the shape set's palette, so the record
+// can be neither copied nor moved: it stays where it was filled.
+struct RunInputs {
+    ShapeSet shapes;
+    MapImage image;               // pixels allocated and made resident, not cleared
+    std::vector<MapBlock> blocks; // one per catalogue row
+
+    RunInputs() = default;
+    RunInputs(const RunInputs&) = delete;
+    RunInputs& operator=(const RunInputs&) = delete;
+};
+static_assert(!std::is_copy_constructible<RunInputs>::value &&
+                  !std::is_move_constructible<RunInputs>::value &&
+                  !std::is_copy_assignable<RunInputs>::value &&
+                  !std::is_move_assignable<RunInputs>::value,
+              "image.palette points into shapes: a copy or a move would leave it dangling");
+
+// Shapes (from the executable or the shape bitmap), the image, then all map data, each
+// failure printed with its own line. 0 when all are in place.
+int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept;
+
+// Draws catalogue row `map` into inputs->image with the run's options, fills `report` and
+// prints its mismatch lines.
+void draw_run_map(const RunOptions& options, RunInputs* inputs, int map,
+                  MapReport* report) noexcept;
+
+// The run's messages that programs print too.
+namespace run_text {
+constexpr char memory[] = "error: memory exhausted!";
+} // namespace run_text
+
+#endif
