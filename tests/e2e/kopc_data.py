@@ -118,6 +118,13 @@ def npc_record(slots=()):
     return bytes(rec)
 
 
+def mismatch_line(row, slot, x, y, tile, shown, ground):
+    """kopc_map's report of an NPC slot that disagrees with its map's tile."""
+    return "%s[%2d] (%2d,%2d) %02X:%d -> %02X:%d/%02X:%d %s\n" % (
+        CATALOGUE[row][0], slot, x, y, tile // 4, tile % 4, shown // 4, shown % 4, ground // 4,
+        ground % 4, CATALOGUE[row][3])
+
+
 def write(path, data):
     with open(path, "wb") as f:
         f.write(data)

@@ -32,13 +32,12 @@ class SampleWorld(kopc_data.ProgramTest):
         for line in read(self.path("data", "sample-mismatches.txt")).decode().splitlines():
             if line and not line.startswith("#"):
                 row, slot = (int(v) for v in line.split())
-                map_file, mon_file, _, title, _ = kopc_data.CATALOGUE[row]
+                map_file, mon_file, *_ = kopc_data.CATALOGUE[row]
                 npc = read(self.path("data", mon_file))
                 x, y, shown, ground = npc[slot], npc[32 + slot], npc[96 + slot], npc[128 + slot]
                 t = read(self.path("data", map_file))[y * 64 + x]
-                found.append(((row, y, x, slot), "%s[%2d] (%2d,%2d) %02X:%d -> %02X:%d/%02X:%d %s\n" % (
-                    map_file, slot, x, y, t // 4, t % 4, shown // 4, shown % 4, ground // 4,
-                    ground % 4, title)))
+                found.append(((row, y, x, slot),
+                              kopc_data.mismatch_line(row, slot, x, y, t, shown, ground)))
         self.assertGreaterEqual(len(found), 4)
         self.assertIn(kopc_data.KEEP_MAP_ROW, [key[0] for key, _ in found])
 
