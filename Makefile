@@ -2,7 +2,8 @@
 # Thin wrapper over CMake for the everyday commands.
 #   make                  build the program and the tests into build/ (Release)
 #   make demo             build only the programs and the sample generator, render the sample world
-#   make test             build and run every test
+#   make test             bring the packages the tests need (as root; KOPC_NO_INSTALL=1 only
+#                         checks), then build and run every test
 #   make package          the Debian package and a .tar.gz in dist/
 #   make package-windows  the Windows .zip in dist/ (cross-built with MinGW-w64)
 #   make bench            time the run against copying its output (needs GNU time)
@@ -11,7 +12,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test demo package package-windows bench clean
+.PHONY: all build deps test demo package package-windows bench clean
 
 all: build
 
@@ -19,7 +20,10 @@ build:
 	cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+deps:
+	@bash .ci/install-deps.sh
+
+test: deps build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Generates the sample world (no game files needed) and renders its 31 maps into demo/,
