@@ -46,6 +46,7 @@ endfunction()
 if(WIN32)
   install(TARGETS ${kopc_programs} RUNTIME DESTINATION .)
   kopc_install_sample(sample)
+  install(DIRECTORY docs DESTINATION .) # the README's pictures
   # Text files as Notepad shows them: Windows line ends, and the manual in plain ASCII
   # (rendered where groff is at hand, a build from Linux).
   set(kopc_texts README.md README.txt LICENSE LICENSE.txt)
@@ -120,6 +121,7 @@ else()
   configure_file(cmake/debian/copyright.in copyright @ONLY)
   install(FILES README.md ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
           DESTINATION ${kopc_doc_dir})
+  install(DIRECTORY docs DESTINATION ${kopc_doc_dir}) # the README's pictures
 
   # Debian's own package from a dynamic build, a .tar.gz for any Linux from a static one.
   if(KOPC_STATIC)
