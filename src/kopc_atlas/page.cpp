@@ -17,6 +17,11 @@ void put(std::FILE* page, const char* text) {
     std::fputs(text, page);
 }
 
+// One of the page's own files, made into a byte array by the build (page_text.h).
+template <std::size_t size> void put_file(std::FILE* page, const unsigned char (&text)[size]) {
+    std::fwrite(text, 1, size, page);
+}
+
 // Text in HTML or in a JSON string inside a script element: everything that could end
 // either is written as an escape.
 void put_escaped(std::FILE* page, const char* text, std::size_t length, bool json) {
@@ -143,8 +148,8 @@ void write_page_head(std::FILE* page, const RunOptions& options) noexcept {
               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
               "<link rel=\"icon\" href=\"data:,\">\n<title>");
     put(page, page_title);
-    put(page, "</title>\n<style>");
-    put(page, page_text::style);
+    put(page, "</title>\n<style>\n");
+    put_file(page, page_text::style);
     put(page, "</style>\n</head>\n<body>\n<header><h1>");
     put(page, page_title);
     std::fprintf(page, "</h1><p>%d maps, drawn by kopc_atlas with ", map_count);
@@ -169,8 +174,8 @@ void write_index_entry(std::FILE* page, int map, const uint8_t* png, std::size_t
 
 void write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock blocks[],
                      const MapReport reports[]) noexcept {
-    put(page, "</div></section>\n</main>");
-    put(page, page_text::view);
+    put(page, "</div></section>\n</main>\n");
+    put_file(page, page_text::view);
     std::fprintf(page,
                  "<script type=\"application/json\" id=\"atlas-data\">\n"
                  "{\"title\":\"%s\",\"doors_drawn\":%d,\"ground\":%d,\"maps\":[\n",
@@ -179,7 +184,7 @@ void write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock 
         put_map_data(page, i, blocks[i], reports[i]);
         put(page, i + 1 < map_count ? ",\n" : "\n");
     }
-    put(page, "]}\n</script>\n<script>");
-    put(page, page_text::script);
+    put(page, "]}\n</script>\n<script>\n");
+    put_file(page, page_text::script);
     put(page, "</script>\n</body>\n</html>\n");
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The atlas page of the sample world in headless Chromium, offline: no console error, no
 // request but the page and its data: images, all 31 images decode, a click opens a map,
-// hovering a cell shows its column, row, tile and NPC slot, the switches, zoom, arrow keys
-// and the way back work. Screenshots go to BUILD/browser/atlas-*.png.
+// hovering a cell shows its column, row, tile and NPC slot, the switches, zoom, the arrows
+// (round from either end) and the way back work. Screenshots go to BUILD/browser/atlas-*.png.
 // node browser_atlas.js BUILD KOPC_ATLAS SAMPLE-DATA; exit 77 (skipped) without Chromium.
 "use strict";
 const { spawnSync } = require("child_process");
@@ -95,12 +95,13 @@ const slots = [...Array(32).keys()].filter((s) => npc[96 + s] && npc[s] < 64 && 
     const bottom = await page.$eval("#picture", (i) => i.getBoundingClientRect().bottom + scrollY);
     assert.ok((await width()) <= 500 && bottom <= 500, `fit ends at ${bottom}`);
 
-    await page.keyboard.press("ArrowRight");
-    await shows("Firstland Orrin's Town");
-    await page.keyboard.press("ArrowLeft");
-    await shows("Firstland");
-    await page.keyboard.press("ArrowLeft");
-    await shows("Elderdays Vesper's Keep");
+    // Arrow keys and buttons, round from the first map to the last and back.
+    for (const [key, title] of [["ArrowRight", "Firstland Orrin's Town"], ["ArrowLeft", "Firstland"],
+                                ["ArrowLeft", "Elderdays Vesper's Keep"], ["ArrowLeft", "Elderdays"],
+                                ["#prev", "Q Ilva's Palace"], ["#next", "Elderdays"]]) {
+      await (key[0] === "#" ? page.click(key) : page.keyboard.press(key));
+      await shows(title);
+    }
     await page.click("#back");
     await page.waitForFunction(() => document.getElementById("view").hidden && !document.getElementById("index").hidden);
     assert.deepEqual(problems, []);
