@@ -111,12 +111,14 @@ struct NewFile {
 };
 
 // Creates a new file under a name no other run shares, beside `final_name` (never opening
-// an existing file or following a link), for binary writing. 0 when open; -1 otherwise.
+// an existing file or following a link), for binary writing. 0 when open; -1 otherwise. The
+// name is `final_name` with ".<process id>-<n>.part" behind it, n counting up from 0 past
+// names that are taken: the same names, in the same order, on every call of a process.
 int platform_begin_new_file(const char* final_name, NewFile* file) noexcept;
 
 // Closes the stream and, when everything written reached the file, renames it over
-// `final_name` in one step. 0 when the file is in place; -1 otherwise, and the temporary
-// file is gone.
+// `final_name` in one step. 0 when the file is in place; otherwise the temporary file is
+// gone, and the result is -1 when a write or the close failed, -2 when the rename failed.
 int platform_finish_new_file(NewFile* file, const char* final_name) noexcept;
 
 // Closes the stream and removes the temporary file: for every path that does not finish it.

@@ -7,8 +7,8 @@ per run, until a run gets through; and its gather writes are all cut short.
 
 Every failing run must end with status 1, nothing on standard error (a sanitizer build
 reports leaks there), no file written, and exactly one of the message stacks of the
-places that allocate, met in the order of the run: shapes, image and map blocks, then
-the map and NPC files of every catalogue row.
+places that allocate, met in the order of the run: shapes, image (and making its pages
+resident) and map blocks, then the map and NPC files of every catalogue row.
 """
 
 import os

@@ -8,6 +8,7 @@
 // counted like operator new, and the request for 2 MiB-aligned pages (over 2 MiB and, for
 // the slack, no whole number of large pages) is always refused, so plain pages are taken.
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 
@@ -43,6 +44,15 @@ extern "C" void* mmap(void* at, size_t length, int protection, int flags, int fd
         return MAP_FAILED;
     }
     return reinterpret_cast<void*>(syscall(SYS_mmap, at, length, protection, flags, fd, offset));
+}
+
+// Counted too: making a block's pages resident, which fails as the kernel's does without memory.
+extern "C" int madvise(void* at, size_t length, int advice) {
+    if (advice == 23 && fail_now()) { // MADV_POPULATE_WRITE (Linux 5.14)
+        errno = ENOMEM;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_madvise, at, length, advice));
 }
 #endif
 #endif

@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: MIT
 // The platform module's memory and fast loops, against plain loops written here: the
 // nibble packing (by whichever path this build and processor take) for every length and
-// alignment, the gather of image lines, and the blocks that pixel buffers come from.
+// alignment, the gather of image lines, the blocks that pixel buffers come from, and new
+// files under temporary names.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <set>
+#include <string>
 #include <vector>
+#ifndef _WIN32
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -50,26 +58,59 @@ TEST(Platform, GathersLineRunsInOrder) {
 
 TEST(Platform, LargeBlocksAreAlignedZeroAndWhole) {
     const size_t mib = size_t{1} << 20;
-    for (size_t size : {size_t{1}, 4096 + size_t{1}, 2 * mib - 1, 2 * mib, 5 * mib + 3}) {
+    for (size_t size :
+         {size_t{1}, 4096 + size_t{1}, 2 * mib - 1, 2 * mib, 2 * mib + 4096, 5 * mib + 3}) {
         uint8_t* block = static_cast<uint8_t*>(platform_allocate(size));
         ASSERT_NE(block, nullptr) << size;
         platform_populate(block, size);
+        [[maybe_unused]] const size_t mapped = (size + 2 * mib - 1) / (2 * mib) * (2 * mib);
 #if !defined(KOPC_PLAIN_ALLOCATION) && !defined(_WIN32) // VirtualAlloc: 64 KiB, as asked
         if (size >= platform_large_block) {
             EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % platform_large_block, 0u) << size;
             // Zero as the system hands it out, up to the end of its last large page.
-            const size_t mapped = (size + 2 * mib - 1) / (2 * mib) * (2 * mib);
             EXPECT_EQ(block[0] | block[size / 2] | block[size - 1] | block[mapped - 1], 0) << size;
         }
 #endif
         block[0] = block[size - 1] = 1;
         platform_release(block, size);
+#if !defined(KOPC_PLAIN_ALLOCATION) && defined(__linux__)
+        // Given back to the end of its last large page: mincore finds that page unmapped.
+        unsigned char in_core = 0;
+        EXPECT_TRUE(
+            size < platform_large_block ||
+            (mincore(block + mapped - sysconf(_SC_PAGESIZE), 1, &in_core) && errno == ENOMEM))
+            << size;
+#endif
     }
 #ifndef KOPC_PLAIN_ALLOCATION
     // More than any system has: refused as aligned pages and as plain pages alike.
     EXPECT_EQ(platform_allocate(size_t{1} << 50), nullptr);
     EXPECT_EQ(platform_allocate(SIZE_MAX - 1), nullptr);
 #endif
+}
+
+// Every name that platform_begin_new_file tries, taken in turn by a file, a link to it and a
+// link to nowhere, is passed over until none is left: opened or followed, it would come back.
+TEST(Platform, NewFilesNeverOpenAnExistingName) {
+    std::vector<std::string> taken;
+    NewFile file;
+    while (taken.size() < 1000 && platform_begin_new_file("new_file_test", &file) == 0) {
+        taken.push_back(file.temp_name);
+        platform_discard_new_file(&file);
+#ifndef _WIN32
+        if (taken.size() % 3 != 1) {
+            ASSERT_EQ(
+                symlink(taken.size() % 3 ? taken[0].c_str() : "nowhere", taken.back().c_str()), 0);
+            continue;
+        }
+#endif
+        std::fclose(std::fopen(taken.back().c_str(), "wb"));
+    }
+    EXPECT_GE(taken.size(), 3u);
+    EXPECT_EQ(std::set<std::string>(taken.begin(), taken.end()).size(), taken.size());
+    for (const std::string& name : taken) {
+        std::remove(name.c_str());
+    }
 }
 
 } // namespace
