@@ -8,7 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -16,20 +16,13 @@ namespace {
 constexpr uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr uint8_t colour_palette = 3; // PNG colour types
 constexpr uint8_t colour_rgb = 2;
-constexpr std::size_t png_growth = 256 * 1024; // least room added to the output at a time
-
-constexpr std::array<uint32_t, 256> make_crc_table() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k) {
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        }
-        table[n] = c;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> crc_table = make_crc_table();
+constexpr uint32_t png_max_dimension = 0x7FFFFFFF; // PNG's limit on width and height
+// Most deflated bytes in one IDAT chunk. A chunk's length must stay below 2^31, which one
+// chunk for the whole image passes for a large map widened to RGB. 8 KiB as libpng and
+// libspng write: 12 bytes of framing a chunk add 0.15 % to the file.
+constexpr std::size_t idat_chunk_size = 8 * 1024;
+constexpr std::size_t zlib_max_input = 1u << 30; // zlib counts its input in 32 bits (uInt)
+constexpr std::size_t png_growth = 256 * 1024;   // least room added to the output at a time
 
 // Ends the deflate stream on every path.
 struct DeflateEnd {
@@ -39,19 +32,12 @@ struct DeflateEnd {
     }
 };
 
-// The output so far: `used` bytes of `png`, grown on demand.
+// The output so far: `used` bytes of `png`, grown on demand; the open chunk starts at `chunk`.
 struct PngOutput {
     PixelBuffer* png;
     std::size_t used;
+    std::size_t chunk;
 };
-
-bool make_room(PngOutput* out, std::size_t count) {
-    if (out->png->size() - out->used >= count) {
-        return true;
-    }
-    const std::size_t grow = std::max(count, std::max(png_growth, out->png->size() / 2));
-    return grow_buffer(out->png, out->png->size() + grow);
-}
 
 void put_u32(uint8_t* to, uint32_t value) {
     to[0] = static_cast<uint8_t>(value >> 24);
@@ -60,43 +46,52 @@ void put_u32(uint8_t* to, uint32_t value) {
     to[3] = static_cast<uint8_t>(value);
 }
 
-// Opens a chunk: room for its length, then its type. Returns where the chunk starts.
-std::size_t begin_chunk(PngOutput* out, const char* type) {
-    uint8_t* at = out->png->data() + out->used;
-    std::memcpy(at + 4, type, 4);
-    const std::size_t start = out->used;
+// Opens a chunk of at most `length` data bytes: makes room for all of it with its length,
+// type and CRC, and writes the type. False when memory ran out.
+bool begin_chunk(PngOutput* out, const char* type, std::size_t length) {
+    const std::size_t count = 12 + length;
+    if (out->png->size() - out->used < count &&
+        !grow_buffer(out->png, out->used + std::max(count, std::max(png_growth, out->used / 2)))) {
+        return false;
+    }
+    std::memcpy(out->png->data() + out->used + 4, type, 4);
+    out->chunk = out->used;
     out->used += 8;
-    return start;
+    return true;
 }
 
-// Closes the chunk begun at `start`: its length, and the CRC of its type and data.
-void end_chunk(PngOutput* out, std::size_t start) {
-    uint8_t* chunk = out->png->data() + start;
-    const std::size_t length = out->used - start - 8;
+// Closes the open chunk: its length, and the CRC of its type and data.
+void end_chunk(PngOutput* out) {
+    uint8_t* chunk = out->png->data() + out->chunk;
+    const std::size_t length = out->used - out->chunk - 8;
     put_u32(chunk, static_cast<uint32_t>(length));
     put_u32(chunk + 8 + length, png_crc(0, chunk + 4, length + 4));
     out->used += 4;
 }
 
 // One image line in PNG's order: filter byte 0, then the pixels of line `y`.
-void png_line(const PngImage& image, uint32_t y, uint8_t* line) {
+void png_line(const PngImage& image, std::size_t y, uint8_t* line) {
     const std::size_t width = image.width;
     const std::size_t bytes = (image.bit_count + 7) / 8;
     const uint8_t* from = image.pixels + y * width * bytes;
     uint8_t* to = line + 1;
     line[0] = 0;
     switch (image.bit_count) {
-    case 1: // one palette index a byte in the image, eight a byte in PNG, first one highest
-        for (std::size_t x = 0; x < width; x += 8, from += 8) {
+    case 1: // one palette index a byte in the image, eight a byte in PNG, first one highest;
+            // the unused low bits of the last byte 0
+        for (std::size_t x = 0; x < width; x += 8) {
             unsigned packed = 0;
-            for (int k = 0; k < 8; ++k) {
-                packed = packed << 1 | (from[k] & 1);
+            for (std::size_t k = x; k < x + 8; ++k) {
+                packed = packed << 1 | (k < width ? from[k] & 1 : 0);
             }
             *to++ = static_cast<uint8_t>(packed);
         }
         break;
     case 4:
         platform_pack_nibbles(to, from, width / 2);
+        if (width % 2 != 0) {
+            to[width / 2] = static_cast<uint8_t>((from[width - 1] & 0x0F) << 4);
+        }
         break;
     case 8:
         std::memcpy(to, from, width);
@@ -122,44 +117,52 @@ void png_line(const PngImage& image, uint32_t y, uint8_t* line) {
 
 } // namespace
 
+// zlib's CRC-32 is the same (ISO 3309) and computes several bytes a step.
 uint32_t png_crc(uint32_t crc, const uint8_t* data, std::size_t size) noexcept {
-    crc = ~crc;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc = crc_table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    }
-    return ~crc;
+    return static_cast<uint32_t>(crc32_z(crc, data, size));
 }
 
 int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexcept {
-    const bool paletted = image.bit_count <= 8;
-    const std::size_t line_size =
-        1 + (paletted ? (image.width * image.bit_count + 7) / 8 : std::size_t{3} * image.width);
-    PixelBuffer line;
-    PngOutput out = {png, 0};
-    if (image.palette == nullptr && paletted) {
+    // What the encoder takes: BMP's bit counts, a palette with at least one entry up to 8
+    // bits (PNG's palette images need their PLTE), PNG's dimensions (1 to 2^31 - 1), and an
+    // image whose bytes, 4 a pixel at most in and out, can be counted in size_t.
+    const uint32_t bits = image.bit_count;
+    const bool paletted = bits <= 8;
+    const bool known =
+        bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (!known || image.width == 0 || image.width > png_max_dimension || image.height == 0 ||
+        image.height > png_max_dimension || image.width > SIZE_MAX / 4 / image.height ||
+        (paletted && (image.palette == nullptr || image.palette->empty()))) {
         return -1;
     }
-    if (!grow_buffer(&line, line_size) || !make_room(&out, 8 + 25 + 12 + 3 * 256 + 12)) {
+    const std::size_t width = image.width, height = image.height;
+    const std::size_t line_size = 1 + (paletted ? (width * bits + 7) / 8 : 3 * width);
+    PixelBuffer line;
+    PngOutput out = {png, 0, 0};
+    if (!grow_buffer(&line, line_size) || !grow_buffer(png, sizeof png_signature)) {
         return -2;
     }
     std::memcpy(png->data(), png_signature, sizeof png_signature);
     out.used = sizeof png_signature;
 
-    std::size_t chunk = begin_chunk(&out, "IHDR");
+    if (!begin_chunk(&out, "IHDR", 13)) {
+        return -2;
+    }
     uint8_t* at = png->data() + out.used;
     put_u32(at, image.width);
     put_u32(at + 4, image.height);
-    at[8] = static_cast<uint8_t>(paletted ? image.bit_count : 8); // bits per sample
+    at[8] = static_cast<uint8_t>(paletted ? bits : 8); // bits per sample
     at[9] = paletted ? colour_palette : colour_rgb;
     at[10] = at[11] = at[12] = 0; // deflate, adaptive filters, no interlace
     out.used += 13;
-    end_chunk(&out, chunk);
+    end_chunk(&out);
 
     if (paletted) {
-        chunk = begin_chunk(&out, "PLTE");
+        const std::size_t entries = std::min(image.palette->size(), std::size_t{1} << bits);
+        if (!begin_chunk(&out, "PLTE", 3 * entries)) {
+            return -2;
+        }
         at = png->data() + out.used;
-        const std::size_t entries =
-            std::min(image.palette->size(), std::size_t{1} << image.bit_count);
         for (std::size_t i = 0; i < entries; ++i, at += 3) {
             const PaletteEntry& entry = (*image.palette)[i];
             at[0] = entry.red;
@@ -167,7 +170,7 @@ int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexc
             at[2] = entry.blue;
         }
         out.used += 3 * entries;
-        end_chunk(&out, chunk);
+        end_chunk(&out);
     }
 
     z_stream stream = {};
@@ -176,33 +179,47 @@ int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexc
         return started == Z_MEM_ERROR ? -2 : -1;
     }
     DeflateEnd end = {&stream};
-    chunk = begin_chunk(&out, "IDAT");
-    for (uint32_t y = 0; y <= image.height; ++y) {
-        const int flush = y < image.height ? Z_NO_FLUSH : Z_FINISH;
+    // The deflated lines fill IDAT chunks of idat_chunk_size bytes one after the other; a
+    // new chunk is opened only when deflate has more to give.
+    if (!begin_chunk(&out, "IDAT", idat_chunk_size)) {
+        return -2;
+    }
+    for (std::size_t y = 0; y <= height; ++y) {
+        const int flush = y < height ? Z_NO_FLUSH : Z_FINISH;
+        std::size_t left = 0; // bytes of the line not yet handed to zlib
         if (flush == Z_NO_FLUSH) {
             png_line(image, y, line.data());
+            stream.next_in = line.data();
+            left = line_size;
         }
-        stream.next_in = line.data();
-        stream.avail_in = flush == Z_NO_FLUSH ? static_cast<uInt>(line_size) : 0;
         int result = Z_OK;
         do {
-            // Room for the deflated bytes and, past them, the chunk's CRC and IEND.
-            if (!make_room(&out, png_growth + 4 + 12)) {
-                return -2;
+            if (stream.avail_in == 0) {
+                stream.avail_in = static_cast<uInt>(std::min(left, zlib_max_input));
+                left -= stream.avail_in;
             }
-            const std::size_t room = out.png->size() - out.used - 16;
+            std::size_t filled = out.used - out.chunk - 8;
+            if (filled == idat_chunk_size) {
+                end_chunk(&out);
+                if (!begin_chunk(&out, "IDAT", idat_chunk_size)) {
+                    return -2;
+                }
+                filled = 0;
+            }
             stream.next_out = out.png->data() + out.used;
-            stream.avail_out = static_cast<uInt>(std::min(room, std::size_t{1} << 30));
+            stream.avail_out = static_cast<uInt>(idat_chunk_size - filled);
             result = deflate(&stream, flush);
             out.used = static_cast<std::size_t>(stream.next_out - out.png->data());
             if (result == Z_STREAM_ERROR) {
                 return -1;
             }
-        } while (flush == Z_FINISH ? result != Z_STREAM_END : stream.avail_in > 0);
+        } while (flush == Z_FINISH ? result != Z_STREAM_END : stream.avail_in > 0 || left > 0);
     }
-    end_chunk(&out, chunk);
-    chunk = begin_chunk(&out, "IEND");
-    end_chunk(&out, chunk);
+    end_chunk(&out);
+    if (!begin_chunk(&out, "IEND", 0)) {
+        return -2;
+    }
+    end_chunk(&out);
     *size = out.used;
     return 0;
 }

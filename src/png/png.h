@@ -21,8 +21,10 @@ struct PngImage {
     const Palette* palette; // up to 8 bits: at least one entry; ignored above
 };
 
-// The PNG file of `image` into the first `*size` bytes of `png`. 0 when done, -2 when
-// memory ran out, -1 for an image the encoder does not take or any other failure.
+// The PNG file of `image` into the first `*size` bytes of `png`, its pixels in IDAT chunks
+// of 8 KiB. 0 when done, -2 when memory ran out, -1 for an image the encoder does not take
+// (bit counts other than those above, no palette entry, a width or height of 0 or above
+// PNG's 2^31 - 1; `png` and `*size` are left as they are) or any other failure.
 int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexcept;
 
 // The CRC-32 of PNG chunks (ISO 3309), continued from `crc` (0 to start).

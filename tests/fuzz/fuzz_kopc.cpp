@@ -2,16 +2,24 @@
 // libFuzzer: clang++ -std=c++17 -DKOPC_LIBFUZZER -fsanitize=fuzzer,address,undefined -Isrc
 //            tests/fuzz/fuzz_kopc.cpp src/{platform,bitmap,gamedata,render}/*.cpp
 // Without KOPC_LIBFUZZER, main replays the files named (replay_kopc FILE...).
-// The BMP reader and the run with a shape bitmap in one target. The input is the file; its
-// last byte m chooses what is done with it, so any BMP is a seed as it is:
+// The BMP reader, the run with a shape bitmap and the PNG encoder in one target. The input is the
+// file; its last byte m chooses what is done with it, so any BMP is a seed as it is:
 //   read_bitmap with no palette if m & 2, a pre-filled pixel buffer if m & 4, the header
 //     read first if m & 8: an accepted image must match a plain decoding of the input;
 //   unless m & 1, the run too: the input as a shape bitmap of 16 x 4 tiles, a map rendered
 //     (catalogue row: second-last byte; tiles and NPC record: the input repeated; flags:
 //     m >> 4): every cell no NPC stands on shows its shape; saved, the map must read back
-//     unchanged (1 bit as 0/1, 4 bits as a nibble).
+//     unchanged (1 bit as 0/1, 4 bits as a nibble);
+//   if m & 1 (with zlib), the input then noise encoded as PNG (bit count 1, 4, 8, 16, 24, 32, 2
+//     or 0 by m >> 1 & 7, m >> 4 palette entries, the two bytes before m height and width):
+//     refused, nothing written; accepted, whole chunks that inflate to PNG's rows of it.
 #include "platform/platform.h"
 #include "render/render.h"
+
+#ifdef KOPC_FUZZ_PNG
+#include "png/png.h"
+#include <zlib.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -105,11 +113,59 @@ void check_run(const char* name, const uint8_t* data, size_t size, uint8_t m) {
     CHECK(std::equal(pixels.begin(), pixels.end(), image.pixels.begin(),
                      [mask](uint8_t a, uint8_t b) { return ((a ^ b) & mask) == 0; }));
 }
+
+#ifdef KOPC_FUZZ_PNG
+void check_png(const uint8_t* data, size_t size, uint8_t m) {
+    const uint32_t depths[8] = {1, 4, 8, 16, 24, 32, 2, 0}, bits = depths[m >> 1 & 7];
+    const size_t width = data[size - 2], height = data[size - 3], in = (bits + 7) / 8;
+    const size_t row = 1 + (bits <= 8 ? (width * bits + 7) / 8 : 3 * width);
+    PixelBuffer pixels(width * height * in), png, idat, raw(height * row + 1),
+        want(row * height, 0);
+    std::minstd_rand noise(m); // past the input: bytes deflate cannot shrink, for many IDATs
+    std::generate(pixels.begin(), pixels.end(),
+                  [&, i = size_t{0}]() mutable { return i < size ? data[i++] : uint8_t(noise()); });
+    const Palette palette(m >> 4);
+    const PngImage image = {uint32_t(width), uint32_t(height), bits, pixels.data(), &palette};
+    const bool taken = (m >> 1 & 7) < 6 && width && height && (bits > 8 || !palette.empty());
+    size_t png_size = 0;
+    CHECK(encode_png(image, &png, &png_size) == (taken ? 0 : -1) && (taken || png.empty()));
+    const auto be32 = [&png](size_t i) {
+        return uint32_t(png[i]) << 24 | png[i + 1] << 16 | png[i + 2] << 8 | png[i + 3];
+    };
+    for (size_t at = 8, length = 0; taken && at < png_size; at += 12 + length) {
+        CHECK(at + 12 <= png_size && (length = be32(at)) <= png_size - at - 12 &&
+              be32(at + 8 + length) == crc32(0, &png[at + 4], uInt(length + 4)));
+        if (std::memcmp(&png[at + 4], "IDAT", 4) == 0) {
+            idat.insert(idat.end(), &png[at + 8], &png[at + 8 + length]);
+        }
+    }
+    // Rows: filter byte 0; indices masked, first highest, unused bits 0; 5-5-5 widened; BGR as RGB.
+    for (size_t i = 0, x = 0; i < width * height && taken; x = ++i % width) {
+        const uint8_t* p = &pixels[i * in];
+        uint8_t* to = &want[i / width * row + 1];
+        if (bits <= 8) {
+            to[x * bits / 8] |= uint8_t((p[0] & ((1 << bits) - 1)) << (8 - bits - x * bits % 8));
+        }
+        for (size_t c = 0; c < 3 && bits > 8; ++c) {
+            const unsigned v = (p[0] | p[1] << 8) >> (10 - 5 * c) & 31;
+            to[3 * x + c] = bits == 16 ? uint8_t(v << 3 | v >> 2) : p[2 - c];
+        }
+    }
+    uLongf raw_size = uLongf(raw.size());
+    CHECK(!taken || (uncompress(raw.data(), &raw_size, idat.data(), uLong(idat.size())) == Z_OK &&
+                     raw_size == want.size() && std::equal(want.begin(), want.end(), raw.begin())));
+}
+#endif
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Skipped: headers asking for more pixels than allowed that the reader would allocate.
     const uint64_t pixels = size < 26 ? 0 : uint64_t{get_le32(data + 18)} * get_le32(data + 22);
+#ifdef KOPC_FUZZ_PNG
+    if (size >= 3 && data[size - 1] & 1) {
+        check_png(data, size, data[size - 1]);
+    }
+#endif
     if (size < 2 || (pixels > max_bytes / 4 && pixels <= bitmap_max_size)) {
         return 0;
     }
@@ -134,6 +190,12 @@ int main(int argc, char* argv[]) {
         const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     }
+#ifdef KOPC_FUZZ_PNG
+    for (int m = 1; m < 256; m += 2) { // the encoder mode on inputs of its own
+        const uint8_t in[] = {uint8_t(m * 5), uint8_t(m % 101), uint8_t(m * 37 % 251), uint8_t(m)};
+        LLVMFuzzerTestOneInput(in, sizeof in);
+    }
+#endif
     return argc < 2;
 }
 #endif
