@@ -116,9 +116,12 @@ void build_sample_world(MapBlock blocks[map_count], PlantedMismatches* planted) 
 // Name of the text file, beside the data, that lists the planted mismatches.
 constexpr char planted_list_file[] = "sample-mismatches.txt";
 
+// Name of the text file, beside the data, that names the shapes (kopc_tmx --names).
+constexpr char sample_names_file[] = "names.txt";
+
 // Writes the whole data set into the folder `dir` (created when missing): 31 map files,
-// 31 NPC files, KOEGA.EXE, KOGAME.EXE, shapes24.bmp, shapes32.bmp and the list of planted
-// mismatches.
+// 31 NPC files, KOEGA.EXE, KOGAME.EXE, shapes24.bmp, shapes32.bmp, the list of planted
+// mismatches and the shape names.
 int write_sample_data(const char* dir) noexcept;
 
 #endif

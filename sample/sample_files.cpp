@@ -2,7 +2,7 @@
 // Writes the sample data set: the map and NPC files under the catalogue's names, two
 // stand-in executables with the shape blocks at the offsets the program reads, shape bitmaps
 // with the same tiles at twice the size in 24 bits and four times the size in 32 bits, and
-// the list of planted mismatches.
+// the list of planted mismatches and the names of the shapes, for --names.
 #include "sample.h"
 
 #include "platform/platform.h"
@@ -99,6 +99,29 @@ int write_planted_list(const std::string& path, const PlantedMismatches& planted
     return write_file(path, text.data(), text.size());
 }
 
+// The shapes' names, in sheet order (see SampleShape), as a --names file.
+constexpr const char* shape_names[shape_count] = {
+    "water",   "shallows",  "grass",      "scrub",       "forest",      "hills",       "mountains",
+    "sand",    "swamp",     "lava",       "snow",        "road",        "bridge",      "town",
+    "castle",  "cave",      "brick wall", "stone wall",  "stone floor", "wood floor",  "door",
+    "window",  "street",    "counter",    "table",       "bed",         "chest",       "fountain",
+    "throne",  "shop sign", "tent",       "flowers",     "peasant",     "townswoman",  "sailor",
+    "guard",   "merchant",  "bard",       "mage",        "regent",      "healer",      "smith",
+    "jester",  "beggar",    "ranger",     "child",       "hero",        "horse",       "time door",
+    "orc",     "skeleton",  "rat",        "snake",       "dragon",      "ghost",       "slime",
+    "bat",     "spider",    "wolf",       "sea serpent", "demon",       "pirate ship", "whirlpool",
+    "campfire"};
+
+int write_names(const std::string& path) {
+    std::string text = "# kopc_map sample world: shape code (hex) and name\n";
+    for (int i = 0; i < shape_count; ++i) {
+        char code[4];
+        std::snprintf(code, sizeof code, "%02X ", i);
+        text += code + std::string(shape_names[i]) + '\n';
+    }
+    return write_file(path, text.data(), text.size());
+}
+
 int write_everything(const char* dir) {
     std::error_code error;
     std::filesystem::create_directories(dir, error);
@@ -136,7 +159,8 @@ int write_everything(const char* dir) {
         // 64 MiB: far larger than the caches).
         write_shape_bitmap(folder + "shapes24.bmp", sheet, 2, 24) != 0 ||
         write_shape_bitmap(folder + "shapes32.bmp", sheet, 4, 32) != 0 ||
-        write_planted_list(folder + planted_list_file, planted) != 0) {
+        write_planted_list(folder + planted_list_file, planted) != 0 ||
+        write_names(folder + sample_names_file) != 0) {
         return -1;
     }
     std::printf(fmt_done, dir);

@@ -9,6 +9,7 @@
 #include "render/render.h"
 
 #include <cstddef>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -78,6 +79,18 @@ int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept;
 // prints its mismatch lines.
 void draw_run_map(const RunOptions& options, RunInputs* inputs, int map,
                   MapReport* report) noexcept;
+
+// Shape names from a --names file: "" where the file names no shape.
+constexpr int max_shape_name_length = 40; // characters (code points), not bytes
+struct ShapeNames {
+    std::string name[shape_count];
+};
+
+// Reads the names file at `path` (see names.cpp for its lines). 0 when every line is good;
+// otherwise -1, `names` untouched and an error line printed: "error: read shape names
+// 'PATH'" for a file that cannot be read, "error: shape names 'PATH' line N: WHAT" for the
+// first bad line.
+int read_shape_names(const char* path, ShapeNames* names) noexcept;
 
 // The run's messages that programs print too.
 namespace run_text {

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+// Every text kopc_tmx prints of its own, in one place.
+#ifndef KOPC_TMX_MESSAGES_H
+#define KOPC_TMX_MESSAGES_H
+
+namespace tmx_text {
+
+constexpr const char* notes[] = {
+    "read map data from current directory if not specified",
+    "write every map as a Tiled map (.tmx) and their tileset (ko.tiles.tsx, ko.tiles.png)",
+    "into the current directory",
+};
+constexpr char write_fmt[] = "error: write Tiled file '%s'\n";
+constexpr char compress_fmt[] = "error: compress tileset image '%s'\n";
+
+} // namespace tmx_text
+
+#endif

@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: MIT
+// The TMX and TSX texts and the tileset image. The texts are byte for byte what Tiled 1.8
+// writes when it saves the same map: its XML declaration, one space of indent per level,
+// attributes in its order, CSV rows with a comma after every value but the last, properties
+// sorted by name, and in values only & < > " (and line breaks) escaped, not '.
+#include "tmx.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char xml_declaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+constexpr char tiled_version[] = "version=\"1.8\" tiledversion=\"1.8.2\"";
+
+// `text` as an attribute value, escaped as Tiled's XML writer escapes it.
+void put_value(std::FILE* file, const char* text) {
+    for (; *text != '\0'; ++text) {
+        switch (*text) {
+        case '&':
+            std::fputs("&amp;", file);
+            break;
+        case '<':
+            std::fputs("&lt;", file);
+            break;
+        case '>':
+            std::fputs("&gt;", file);
+            break;
+        case '"':
+            std::fputs("&quot;", file);
+            break;
+        case '\t':
+        case '\n':
+        case '\r':
+            std::fprintf(file, "&#%d;", *text);
+            break;
+        default:
+            std::fputc(*text, file);
+        }
+    }
+}
+
+// A string property at `indent` spaces.
+void put_property(std::FILE* file, int indent, const char* name, const char* value) {
+    std::fprintf(file, "%*s<property name=\"%s\" value=\"", indent, "", name);
+    put_value(file, value);
+    std::fputs("\"/>\n", file);
+}
+
+void put_typed_property(std::FILE* file, const char* name, const char* type, const char* value) {
+    std::fprintf(file, "    <property name=\"%s\" type=\"%s\" value=\"%s\"/>\n", name, type, value);
+}
+
+// The options the maps were drawn with, as they are typed (the shape bitmap by its file
+// name alone: the maps do not depend on where it was).
+void put_options(std::FILE* file, const RunOptions& options) {
+    std::fputs("  <property name=\"options\" value=\"", file);
+    if (options.use_shape_bitmap != 0) {
+        const char* name = options.shape_bitmap_path;
+        for (const char* c = name; *c != '\0'; ++c) {
+            name = *c == '/' || *c == '\\' ? c + 1 : name;
+        }
+        std::fputs("-s ", file);
+        put_value(file, name);
+    } else {
+        std::fputs(options.cga != 0 ? "--cga" : "--ega", file);
+    }
+    std::fprintf(file, "%s%s%s%s\"/>\n", options.no_npcs != 0 ? " -n" : "",
+                 options.no_mon_files != 0 ? " --no-mon-files" : "",
+                 options.ignore_diff != 0 ? " --ignore-diff" : "",
+                 options.time_doors != 0 ? " -t" : "");
+}
+
+// A tile object: `byte`'s tile standing on cell (x, y); Tiled places a tile object by its
+// lower left corner.
+void put_tile_object(std::FILE* file, int id, int byte, int x, int y, const ShapeSet& shapes,
+                     bool visible, bool closed) {
+    std::fprintf(
+        file, "  <object id=\"%d\" gid=\"%d\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"%s%s\n",
+        id, byte + 1, x * shapes.tile_width, (y + 1) * shapes.tile_height, shapes.tile_width,
+        shapes.tile_height, visible ? "" : " visible=\"0\"", closed ? "/>" : ">");
+}
+
+} // namespace
+
+void tmx_file_name(int map, char name[tmx_name_size]) noexcept {
+    const char* bmp = map_catalogue[map].output_file;
+    std::snprintf(name, tmx_name_size, "%.*s.tmx", static_cast<int>(std::strlen(bmp) - 4), bmp);
+}
+
+bool build_tileset_image(const ShapeSet& shapes, PixelBuffer* pixels) noexcept {
+    const std::size_t span = static_cast<std::size_t>(shapes.tile_width) * shapes.bytes_per_pixel;
+    const std::size_t lines = static_cast<std::size_t>(shapes.tile_height) * sheet_tiles_down;
+    if (!grow_buffer(pixels, span * tileset_columns * lines)) {
+        return false;
+    }
+    uint8_t* to = pixels->data();
+    for (std::size_t line = 0; line < lines; ++line) {
+        const uint8_t* from = shapes.pixels.data() + line * span * sheet_tiles_across;
+        for (int tile = 0; tile < tileset_columns; ++tile, to += span) {
+            std::memcpy(to, from + (tile / tile_variants) * span, span);
+        }
+    }
+    return true;
+}
+
+void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* names) noexcept {
+    std::fprintf(file,
+                 "%s<tileset %s name=\"%s\" tilewidth=\"%d\" tileheight=\"%d\" tilecount=\"%d\" "
+                 "columns=\"%d\">\n <image source=\"%s\" width=\"%d\" height=\"%d\"/>\n",
+                 xml_declaration, tiled_version, tileset_name, shapes.tile_width,
+                 shapes.tile_height, tileset_tiles, tileset_columns, tileset_image_file,
+                 shapes.tile_width * tileset_columns, shapes.tile_height * sheet_tiles_down);
+    for (int id = 0; names != nullptr && id < tileset_tiles; ++id) {
+        const std::string& name = names->name[id / tile_variants];
+        char code[3];
+        std::snprintf(code, sizeof code, "%02X", id / tile_variants);
+        std::fprintf(file, " <tile id=\"%d\">\n  <properties>\n", id);
+        put_property(file, 3, "name", name.empty() ? code : name.c_str());
+        std::fputs("  </properties>\n </tile>\n", file);
+    }
+    std::fputs("</tileset>\n", file);
+}
+
+void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& shapes, int map,
+                   const MapBlock& block, const MapReport& report) noexcept {
+    const MapEntry& entry = map_catalogue[map];
+    const NpcRecord& npc = block.npc;
+    const DoorPosition* doors = map_time_doors(entry);
+    int objects = doors != nullptr ? doors_per_set : 0;
+    for (int s = 0; s < npc_slots; ++s) {
+        objects += report.standing[s];
+    }
+    std::fprintf(file,
+                 "%s<map %s orientation=\"orthogonal\" renderorder=\"right-down\" width=\"%d\" "
+                 "height=\"%d\" tilewidth=\"%d\" tileheight=\"%d\" infinite=\"0\" "
+                 "nextlayerid=\"4\" nextobjectid=\"%d\">\n <properties>\n",
+                 xml_declaration, tiled_version, map_tiles_across, map_tiles_down,
+                 shapes.tile_width, shapes.tile_height, objects + 1);
+    // Sorted by name, as Tiled writes them. The NPC file's first 256 bytes in hex: all
+    // eight arrays of every slot, also those no object shows.
+    put_property(file, 2, "map_file", entry.map_file);
+    put_property(file, 2, "npc_file", entry.mon_file);
+    std::fputs("  <property name=\"npc_record\" value=\"", file);
+    const uint8_t* record = reinterpret_cast<const uint8_t*>(&npc);
+    for (std::size_t i = 0; i < sizeof npc; ++i) {
+        std::fprintf(file, "%02x", record[i]);
+    }
+    std::fputs("\"/>\n", file);
+    put_options(file, options);
+    put_property(file, 2, "title", entry.title);
+    std::fprintf(file,
+                 " </properties>\n <tileset firstgid=\"1\" source=\"%s\"/>\n"
+                 " <layer id=\"1\" name=\"tiles\" width=\"%d\" height=\"%d\">\n"
+                 "  <data encoding=\"csv\">\n",
+                 tileset_file, map_tiles_across, map_tiles_down);
+    for (std::size_t i = 0; i < map_file_size; ++i) {
+        const bool last = i + 1 == map_file_size;
+        const bool row_end = (i + 1) % map_tiles_across == 0;
+        std::fprintf(file, "%d%s", block.tiles[i] + 1, last ? "\n" : row_end ? ",\n" : ",");
+    }
+    std::fputs("</data>\n </layer>\n", file);
+
+    // Each slot that stands on the map, showing the tile the run draws for it.
+    const int npc_objects = objects - (doors != nullptr ? doors_per_set : 0);
+    std::fprintf(file, " <objectgroup id=\"2\" name=\"npcs\"%s\n", npc_objects > 0 ? ">" : "/>");
+    int id = 0;
+    for (int s = 0; s < npc_slots; ++s) {
+        if (report.standing[s] == 0) {
+            continue;
+        }
+        bool mismatch = false;
+        for (int i = 0; i < report.mismatch_count; ++i) {
+            mismatch = mismatch || report.mismatch_slots[i] == s;
+        }
+        char value[3][8];
+        std::snprintf(value[0], sizeof value[0], "%d", npc.ground[s]);
+        std::snprintf(value[1], sizeof value[1], "%d", npc.shown[s]);
+        std::snprintf(value[2], sizeof value[2], "%d", s);
+        put_tile_object(file, ++id, options.no_npcs != 0 ? npc.ground[s] : npc.shown[s], npc.x[s],
+                        npc.y[s], shapes, report.taken[s] != 0, false);
+        std::fputs("   <properties>\n", file);
+        put_typed_property(file, "drawn", "bool", report.taken[s] != 0 ? "true" : "false");
+        put_typed_property(file, "ground", "int", value[0]);
+        put_typed_property(file, "mismatch", "bool", mismatch ? "true" : "false");
+        put_typed_property(file, "shown", "int", value[1]);
+        put_typed_property(file, "slot", "int", value[2]);
+        std::fputs("   </properties>\n  </object>\n", file);
+    }
+    if (npc_objects > 0) {
+        std::fputs(" </objectgroup>\n", file);
+    }
+
+    std::fprintf(file, " <objectgroup id=\"3\" name=\"time doors\"%s\n",
+                 doors != nullptr ? ">" : "/>");
+    for (int d = 0; doors != nullptr && d < doors_per_set; ++d) {
+        put_tile_object(file, ++id, time_door_shape * tile_variants, doors[d].x, doors[d].y, shapes,
+                        options.time_doors != 0, true);
+    }
+    std::fputs(doors != nullptr ? " </objectgroup>\n</map>\n" : "</map>\n", file);
+}

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+// Tiled maps of a run: one TMX file per map of the catalogue and one tileset (TSX and its
+// PNG image) that they all share, in the form Tiled 1.8 writes itself, so that Tiled opens
+// and saves them unchanged.
+#ifndef KOPC_TMX_TMX_H
+#define KOPC_TMX_TMX_H
+
+#include "png/png.h"
+#include "run/run.h"
+
+#include <cstddef>
+#include <cstdio>
+
+// The tileset's files, in the current folder beside the maps, and its name in Tiled.
+constexpr char tileset_file[] = "ko.tiles.tsx";
+constexpr char tileset_image_file[] = "ko.tiles.png";
+constexpr char tileset_name[] = "ko.tiles";
+
+// A tile's id is its tile byte: the tileset holds each shape four times, once for each
+// value of the byte's two low bits, so the tile layer alone gives every byte back.
+constexpr int tile_variants = 4;
+constexpr int tileset_columns = sheet_tiles_across * tile_variants; // 64: shape s at 4s..4s+3
+constexpr int tileset_tiles = shape_count * tile_variants;          // 256, one per byte
+
+// Room for a map's file name: its BMP's name with .tmx in place of .bmp.
+constexpr std::size_t tmx_name_size = 128;
+
+// The TMX file name of catalogue row `map` into `name`.
+void tmx_file_name(int map, char name[tmx_name_size]) noexcept;
+
+// The tileset image: the shape sheet with each tile repeated tile_variants times along its
+// row (tileset_columns x sheet_tiles_down tiles), in the sheet's encoding, into `pixels`.
+// False when memory ran out.
+bool build_tileset_image(const ShapeSet& shapes, PixelBuffer* pixels) noexcept;
+
+// The tileset's TSX text; with `names`, each tile carries its shape's name (its code in
+// hex where the file names none).
+void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* names) noexcept;
+
+// One map's TMX text: the tile layer, the NPC slots standing on it as tile objects (visible
+// where the run drew them), the time doors (visible when drawn) and the map's properties.
+void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& shapes, int map,
+                   const MapBlock& block, const MapReport& report) noexcept;
+
+#endif

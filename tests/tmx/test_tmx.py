@@ -1,0 +1,136 @@
+# SPDX-License-Identifier: MIT
+"""kopc_tmx (KOPC_TMX) on the sample world (KOPC_SAMPLE) against kopc_map (the command line):
+Tiled's own renderer draws every map as kopc_map's BMP, pixel for pixel; the TMX gives back
+the map and NPC bytes; Tiled re-saves the files unchanged; names, errors, the question."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import xml.etree.ElementTree as ET
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
+import kopc_data  # noqa: E402
+
+try:
+    from PIL import Image
+    assert shutil.which("tmxrasterizer")
+except (ImportError, AssertionError):
+    print("skipped: tmxrasterizer (Debian: tiled) or Pillow (python3-pil) missing")
+    sys.exit(1 if os.environ.get("KOPC_NO_SKIP") == "1" else 77)  # CI must run it
+
+ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+TMX = [name[:-3] + "tmx" for name in kopc_data.OUTPUTS]
+TILED = sorted(TMX + ["ko.tiles.png", "ko.tiles.tsx"])
+ONE_BIT = kopc_data.bmp_bytes(128, 32, 1, [(x // 8 + y // 8 * 16 >> (x + y) % 6 & 1) ^ (x * y % 3 == 0)
+                                           for y in range(32) for x in range(128)], b"\x10\x80\xf0\0\xe0\x30\x05\0")
+# (arguments, the options property)
+RUNS = [((), "--ega"), (("--cga", "-t"), "--cga -t"), (("-n", "--ignore-diff"), "--ega -n --ignore-diff"),
+        (("-s", "data/shapes24.bmp"), "-s shapes24.bmp"),
+        (("-s", "one.bmp", "--no-mon-files"), "-s one.bmp --no-mon-files")]
+NAMES = "\ufeff# names\r\n\r\n2a a'b&\"<>\r\n0F " + "é" * 40 + "\n"
+BAD_NAMES = [(b"40 x", 1, "bad shape code"), (b"# c\n\n2a a\n2A b\n", 4, "repeated shape code"),
+             (b"01 a\xc3\n", 1, "invalid UTF-8"), (b"01 \xc0\xaf", 1, "invalid UTF-8"), (b"01\tx", 1, "bad shape code"),
+             (("01 " + "é" * 40 + "\r\n02 " + "é" * 41).encode(), 2, "bad name"), (b"0g x", 1, "bad shape code"),
+             (b"01 a\x7f", 1, "bad name"), (b"01", 1, "bad name"), (b"01 \xc2\x85", 1, "bad name"),
+             (b"\xef\xbb\xbf\n3f \xf0\x9f\x98\x80\n01 \xed\xa0\x80", 3, "invalid UTF-8")]
+
+
+class Tmx(kopc_data.ProgramTest):
+    def setUp(self):
+        super().setUp()
+        subprocess.run(kopc_data.COMMAND[:-1] + [os.environ["KOPC_SAMPLE"], self.path("data")], check=True,
+                       stdout=subprocess.DEVNULL)
+        kopc_data.write(self.path("one.bmp"), ONE_BIT)
+
+    def tmx(self, *args, **kw):
+        saved, kopc_data.COMMAND[-1] = kopc_data.COMMAND[-1], os.path.abspath(os.environ["KOPC_TMX"])
+        try:
+            return self.kopc(*args, **kw)
+        finally:
+            kopc_data.COMMAND[-1] = saved
+
+    def read(self, *names):
+        with open(self.path(*names), "rb") as f:
+            return f.read()
+
+    def test_tiled_draws_and_reads_back_what_kopc_map_draws(self):
+        for args, options in RUNS:
+            lines = self.kopc("--overwrite", *args, "data", status=0)[1]
+            self.assertEqual(self.tmx("--overwrite", *args, "data", status=0)[1], lines)
+            flagged = []
+            for tmx, (map_file, mon_file, bmp, title, door_set) in zip(TMX, kopc_data.CATALOGUE):
+                subprocess.run(["tmxrasterizer", "--no-smoothing", tmx, "r.png"], cwd=self.dir, env=ENV, check=True,
+                               capture_output=True, timeout=120)
+                drawn, want = (Image.open(self.path(n)).convert("RGBA").tobytes() for n in ("r.png", bmp))
+                self.assertTrue(drawn == want, (options, tmx))  # not assertEqual: megabytes of diff
+                root, record = ET.parse(self.path(tmx)).getroot(), self.read("data", mon_file)[:256]
+                props = {p.get("name"): p.get("value") for p in root.find("properties")}
+                self.assertEqual(props, {"map_file": map_file, "npc_file": mon_file, "npc_record": record.hex(),
+                                         "options": options, "title": title})
+                tiles = root.find("layer/data").text.split(",")
+                self.assertEqual(bytes(int(v) - 1 for v in tiles), self.read("data", map_file))
+                tw, th = int(root.get("tilewidth")), int(root.get("tileheight"))
+                place = lambda o: (int(o.get("x")) // tw, int(o.get("y")) // th - 1)  # noqa: E731
+                npcs, doors = root.findall("objectgroup")
+                npcs = [({q.get("name"): q.get("value") for q in o.iter("property")}, o) for o in npcs]
+                standing = [s for s in range(32) if record[96 + s] and record[s] < 64 > record[32 + s]]
+                self.assertEqual([int(p["slot"]) for p, _ in npcs], [] if "--no-mon-files" in args else standing)
+                for p, o in npcs:
+                    s = int(p["slot"])
+                    self.assertEqual((place(o), int(p["shown"]), int(p["ground"]), int(o.get("gid")) - 1),
+                                     ((record[s], record[32 + s]), record[96 + s], record[128 + s],
+                                      record[(128 if "-n" in args else 96) + s]))
+                    self.assertEqual(o.get("visible", "1"), "1" if p["drawn"] == "true" else "0")
+                    flagged += [(map_file, s)] * (p["mismatch"] == "true")
+                self.assertEqual([(place(o), o.get("gid"), o.get("visible", "1")) for o in doors],
+                                 [(d, "193", "01"["-t" in args]) for d in kopc_data.TIME_DOORS[door_set]]
+                                 if door_set >= 0 else [])
+            printed = re.findall(r"(\w+)\[ *(\d+)\]", lines.decode())
+            self.assertEqual(sorted(flagged), sorted((m, int(s)) for m, s in printed))
+            self.assertEqual(len(flagged) > 2, "--no-mon-files" not in args)
+
+    def test_names_and_tiled_resaves_our_files_unchanged(self):
+        kopc_data.write(self.path("names.txt"), NAMES.encode())
+        self.tmx("--names", "names.txt", "data", status=0)
+        tiles = ET.parse(self.path("ko.tiles.tsx")).getroot().findall("tile")
+        self.assertEqual([(int(t.get("id")), t.find("*/property").get("value")) for t in tiles],
+                         [(i, {0x2A: "a'b&\"<>", 0x0F: "é" * 40}.get(i // 4, "%02X" % (i // 4))) for i in range(256)])
+        for name in TMX + ["ko.tiles.tsx"]:
+            export = ["--export-map", "tmx"] if name.endswith(".tmx") else ["--export-tileset", "tsx"]
+            subprocess.run(["tiled", *export, name, "again"], cwd=self.dir, env=ENV, capture_output=True, check=True,
+                           timeout=120)
+            self.assertEqual(self.read("again"), self.read(name), name)
+
+    def test_option_errors_and_the_overwrite_question(self):
+        usage = self.kopc("--help", status=1)[1].decode().replace("kopc_map", "kopc_tmx").replace(
+            "overwrite output files", "overwrite the Tiled files").replace(
+            "   --overwrite", "   --names FILE" + " " * 9 + "read shape names from specified file\n" + " " * 11 +
+            "--overwrite")
+        self.tmx("-?", status=1, out=usage + "write every map as a Tiled map (.tmx) and their tileset (ko.tiles.tsx, "
+                 "ko.tiles.png)\ninto the current directory\n")
+        self.kopc("--names", "n.txt", status=1, out="error: unknown option '--names'\n")
+        for args, out in ((["--names"], "error: no shape names filename\n"),
+                          (["--names", "no.txt", "data"], "error: read shape names 'no.txt'\n")):
+            self.tmx(*args, status=1, out=out)
+        for text, line, what in BAD_NAMES:
+            kopc_data.write(self.path("n.txt"), text)
+            self.tmx("--names", "n.txt", "data", status=1, out="error: shape names 'n.txt' line %d: %s\n" % (
+                line, what))
+        self.assertEqual(sorted(os.listdir(self.dir)), ["data", "n.txt", "one.bmp"])
+        for old in ("ko.Kessa.tmx", "ko.tiles.png"):
+            kopc_data.write(self.path(old), b"old")
+            question = "'%s' already exists\noverwrite ? (Y or N): " % old
+            self.tmx("data", stdin=b"x\nn", status=1, out=question + "error: write Tiled file '%s'\n" % old)
+            self.assert_file("ko.Kessa.tmx", b"old")
+            self.assertEqual(sorted(os.listdir(self.dir)), sorted(["data", "n.txt", "one.bmp", "ko.Kessa.tmx"] +
+                                                                  ["ko.tiles.png"] * (old != "ko.Kessa.tmx")))
+        lines = self.kopc("--overwrite", "data", status=0)[1].decode()
+        self.tmx("data", stdin=b"y", status=0, out=question + lines)
+        self.assertEqual([n for n in sorted(os.listdir(self.dir)) if n[-4:] in (".tmx", ".tsx", ".png")], TILED)
+        self.assertEqual(self.tmx("--overwrite", "data", stdin=None, status=0)[1].decode(), lines)
+
+
+if __name__ == "__main__":
+    kopc_data.main()
