@@ -27,27 +27,34 @@ test: deps build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Generates the sample world (no game files needed) and renders its 31 maps into demo/,
-# and, where zlib is at hand, all of them into demo/atlas.html. A build folder that an
-# earlier command left half configured (a `make test` without GoogleTest, say) is
-# configured again, and without the tests when that fails, so the demo needs no GoogleTest;
-# the build's chatter goes to a log that is shown only when something fails.
+# and, where zlib is at hand, all of them into demo/atlas.html and as Tiled maps into
+# demo/tmx/, with the sample's shape names. A build folder that an earlier command left half
+# configured (a `make test` without GoogleTest, say) is configured again, and without the
+# tests when that fails, so the demo needs no GoogleTest; the build's chatter goes to a log
+# that is shown only when something fails.
 DEMO_LOG = $(BUILD_DIR)/demo-build.log
+DEMO_DATA = $(abspath $(BUILD_DIR))/sample-data
 demo:
-	@echo "building kopc_map, kopc_atlas and the sample generator in $(BUILD_DIR)/ (log: $(DEMO_LOG))"
+	@echo "building kopc_map, kopc_atlas, kopc_tmx and the sample generator in $(BUILD_DIR)/ (log: $(DEMO_LOG))"
 	@mkdir -p $(BUILD_DIR)
 	@{ { test -f $(BUILD_DIR)/CMakeCache.txt && cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS); } || \
 	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } > $(DEMO_LOG) 2>&1 && \
 	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample \
 	    >> $(DEMO_LOG) 2>&1 || { cat $(DEMO_LOG); exit 1; }
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas >> $(DEMO_LOG) 2>&1 || \
-	    echo "kopc_atlas left out: it needs zlib (Debian/Ubuntu: apt-get install zlib1g-dev)"
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas kopc_tmx >> $(DEMO_LOG) 2>&1 || \
+	    echo "kopc_atlas and kopc_tmx left out: they need zlib (Debian/Ubuntu: apt-get install zlib1g-dev)"
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo
-	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(abspath $(BUILD_DIR))/sample-data"
+	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(DEMO_DATA)"
 	@echo "The 31 maps of the sample world are in $(CURDIR)/demo/ (ko.*.bmp)."
 	@if [ -x $(BUILD_DIR)/kopc_atlas ]; then \
-	    cd demo && "$(abspath $(BUILD_DIR))/kopc_atlas" --overwrite "$(abspath $(BUILD_DIR))/sample-data" > /dev/null && \
+	    cd demo && "$(abspath $(BUILD_DIR))/kopc_atlas" --overwrite --names "$(DEMO_DATA)/names.txt" \
+	        "$(DEMO_DATA)" > /dev/null && \
 	    echo "All of them in one page: open $(CURDIR)/demo/atlas.html in a browser."; fi
+	@if [ -x $(BUILD_DIR)/kopc_tmx ]; then \
+	    mkdir -p demo/tmx && cd demo/tmx && "$(abspath $(BUILD_DIR))/kopc_tmx" --overwrite \
+	        --names "$(DEMO_DATA)/names.txt" "$(DEMO_DATA)" > /dev/null && \
+	    echo "As Tiled maps in $(CURDIR)/demo/tmx/: tiled demo/tmx/ko.Firstland.tmx"; fi
 
 # Release builds of the program alone, packed by CPack into dist/: a dynamic program for the
 # Debian package, a static one for the .tar.gz, a cross-built one for the Windows .zip, whose

@@ -5,7 +5,7 @@
 # .deb, the .tar.gz and the .zip must be byte-identical, and lintian must find nothing in
 # the .deb. In the first clone `make demo` must work after a configure that failed (a
 # `make test` without GoogleTest). Then the .deb is unpacked into a scratch root and the
-# .tar.gz beside it: kopc_map and kopc_atlas each print their usage and render the sample
+# .tar.gz beside it: kopc_map, kopc_atlas and kopc_tmx each print their usage and render the sample
 # world the package carries with the bytes and lines of `make demo`, the sample world is the
 # one the build writes, and `man` finds the pages of the .deb. The packages are left in dist/.
 set -euo pipefail
@@ -56,18 +56,23 @@ diff -r -x sample-mismatches.txt "$root/deb/usr/share/kopc-map/sample" "$one/bui
 for tree in "$root/deb/usr" "$root/kopc_map-$version-linux-x86_64"; do
     echo "== $tree/bin/kopc_map $tree/share/kopc-map/sample"
     rm -rf "$root/out" && mkdir "$root/out"
-    for program in kopc_map kopc_atlas; do
+    mkdir "$root/out/tmx"
+    sample=$tree/share/kopc-map/sample
+    for program in kopc_map kopc_atlas kopc_tmx; do
         status=0
         "$tree/bin/$program" --help > "$root/usage.txt" || status=$?
         test "$status" = 1
         test "$(head -n 1 "$root/usage.txt")" = "usage: $program [options] [DATA-PATH]"
-        (cd "$root/out" && "$tree/bin/$program" "$tree/share/kopc-map/sample" > ../out.txt)
+        # As make demo runs them: kopc_tmx into tmx/, both with the sample's shape names.
+        names=() && [ $program = kopc_map ] || names=(--names "$sample/names.txt")
+        folder=$root/out && [ $program != kopc_tmx ] || folder=$root/out/tmx
+        (cd "$folder" && "$tree/bin/$program" "${names[@]}" "$sample" > "$root/out.txt")
         cmp "$root/out.txt" "$work/demo-lines.txt"
     done
     diff -r "$root/out" "$one/demo"
-    echo "usage, and the 31 maps and the atlas of the packed sample world as make demo writes them"
+    echo "usage, the 31 maps, the atlas and the Tiled maps of the packed sample world as make demo writes them"
 done
-for program in kopc_map kopc_atlas; do
+for program in kopc_map kopc_atlas kopc_tmx; do
     readelf -d "$root/deb/usr/bin/$program" | grep -q NEEDED
     if readelf -d "$root/kopc_map-$version-linux-x86_64/bin/$program" | grep -q NEEDED; then
         echo "the .tar.gz's $program is not static"; exit 1
@@ -76,7 +81,7 @@ done
 dpkg-deb -f "$deb" Depends | grep -q 'zlib1g'
 
 echo "== man"
-for program in kopc_map kopc_atlas; do
+for program in kopc_map kopc_atlas kopc_tmx; do
     page=$(MANPATH="$root/deb/usr/share/man" man -w $program)
     test "$page" = "$root/deb/usr/share/man/man1/$program.1.gz"
     MANPATH="$root/deb/usr/share/man" MANWIDTH=80 man -P cat $program > "$root/page.txt" 2> /dev/null

@@ -50,7 +50,7 @@ zip=$(ls dist/kopc_map-*-windows-x86_64.zip)
 unzip -q "$zip" -d "$unpacked"
 unzip -l "$zip"
 top=$(echo "$unpacked"/kopc_map-*)
-for text in README.txt LICENSE.txt kopc_map.txt kopc_atlas.txt; do
+for text in README.txt LICENSE.txt kopc_map.txt kopc_atlas.txt kopc_tmx.txt; do
     if grep -qv $'\r$' "$top/$text"; then echo "$text has a line without CR LF"; exit 1; fi
 done
 if grep -qP '[^\x00-\x7F]' "$top"/kopc_*.txt; then echo "a manual is not ASCII"; exit 1; fi
@@ -58,11 +58,17 @@ echo "README.txt, LICENSE.txt and the manuals end their lines in CR LF; the manu
 
 echo "== the .zip's kopc_map.exe sample, and make demo"
 make demo BUILD_DIR="$native_build" | grep '^MAP' > "$unpacked/demo.txt"
-for program in kopc_map kopc_atlas; do
-    (cd "$top" && "$wine" $program.exe sample | tr -d '\r' > "$unpacked/sample.txt")
+mkdir "$top/tmx"
+for program in kopc_map kopc_atlas kopc_tmx; do
+    # As make demo runs them: kopc_tmx into tmx/, both with the sample's shape names.
+    up=. && [ $program != kopc_tmx ] || up=..
+    names=() && [ $program = kopc_map ] || names=(--names "$up/sample/names.txt")
+    (cd "$top/$([ $up = . ] || echo tmx)" && "$wine" "$up/$program.exe" "${names[@]}" "$up/sample" |
+        tr -d '\r' > "$unpacked/sample.txt")
     cmp "$unpacked/sample.txt" "$unpacked/demo.txt"
 done
 cmp demo/atlas.html "$top/atlas.html"
+diff -r demo/tmx "$top/tmx"
 test "$(ls "$top" | grep -c '^ko\..*\.bmp$')" = 31
 for map in demo/ko.*.bmp; do
     cmp "$map" "$top/${map#demo/}"
@@ -70,7 +76,7 @@ done
 echo "the same 31 maps, atlas page and lines"
 
 echo "== same output from the Linux program and the .zip's kopc_map.exe"
-for program in kopc_map kopc_atlas; do
+for program in kopc_map kopc_atlas kopc_tmx; do
     python3 .ci/compare_windows.py "$native_build/$program" "$native_build/sample/kopc_sample" \
         -- "$wine" "$top/$program.exe"
 done

@@ -1,20 +1,20 @@
 # SPDX-License-Identifier: MIT
 # Install rules and the packages made from them with CPack (`make package`,
 # `make package-windows`):
-#   Linux: /usr/bin/kopc_map and /usr/bin/kopc_atlas (where zlib is at hand), their manual
+#   Linux: /usr/bin/kopc_map, kopc_atlas and kopc_tmx (these two where zlib is at hand), their
 #          pages (compressed), the sample world in /usr/share/kopc-map/sample, the README,
 #          changelog and copyright in /usr/share/doc/kopc-map. A dynamically linked build
 #          packs it as a Debian package, a static one as a .tar.gz of the same tree, for any
 #          x86-64 Linux.
-#   Windows: a .zip with kopc_map.exe, kopc_atlas.exe, README.txt, LICENSE.txt and the
-#          manuals as kopc_map.txt and kopc_atlas.txt (plain ASCII, Windows line ends) side
+#   Windows: a .zip with kopc_map.exe, kopc_atlas.exe, kopc_tmx.exe, README.txt, LICENSE.txt and
+#          the manuals as kopc_*.txt (plain ASCII, Windows line ends) side
 #          by side, and sample\ beside them.
 # A second program or manual page joins these lists and the rules below take it along.
 set(kopc_programs kopc_map)
 set(kopc_manual_pages kopc_map.1)
 if(TARGET kopc_atlas)
-  list(APPEND kopc_programs kopc_atlas)
-  list(APPEND kopc_manual_pages kopc_atlas.1)
+  list(APPEND kopc_programs kopc_atlas kopc_tmx)
+  list(APPEND kopc_manual_pages kopc_atlas.1 kopc_tmx.1)
 endif()
 
 # The one place the maintainer is named: the package's control file, its changelog and its
@@ -39,7 +39,7 @@ function(kopc_install_sample destination)
     # older generator may have left in the folder.
     install(DIRECTORY ${KOPC_SAMPLE_WORLD}/ DESTINATION ${destination} FILES_MATCHING
             PATTERN "MAP[XG][0-9][0-9]" PATTERN "MON[XG][0-9][0-9]" PATTERN "KO*.EXE"
-            PATTERN "shapes*.bmp")
+            PATTERN "shapes*.bmp" PATTERN "names.txt")
   endif()
 endfunction()
 
@@ -142,7 +142,8 @@ game's PC release and writes one Windows bitmap (BMP) of every map into the
 current directory. The tile shapes come from the game's EGA or CGA executable
 or from a shape bitmap of any tile size and bit count. It reports every cell
 where a map file and its NPC file disagree. kopc_atlas draws the same maps
-into one self-contained HTML page that shows what lies under every cell.
+into one self-contained HTML page that shows what lies under every cell, and
+kopc_tmx writes them as maps for the Tiled map editor.
 
 A sample world made for this program, with no file of the game in it, is
 installed in /usr/share/kopc-map/sample: kopc_map /usr/share/kopc-map/sample
