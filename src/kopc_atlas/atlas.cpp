@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The run of kopc_atlas: kopc_map's options, shapes, image and map data; then every map
-// rendered, reported and encoded as PNG into a page written under a temporary name, which
-// replaces atlas.html only once it is complete.
+// rendered, reported and encoded as PNG into a page written under a temporary name of this
+// run's own, which replaces atlas.html only once it is complete. The temporary file is gone
+// after every failure, so the messages name the page itself.
 #include "atlas.h"
 #include "messages.h"
 #include "platform/platform.h"
@@ -13,9 +14,10 @@ namespace {
 
 constexpr std::size_t output_buffer_size = 128 * 1024; // bytes handed to the system per write
 
-// Renders every map and writes the whole page to `page`. 0 when every map went in; a
-// failure prints its line.
-int write_atlas(const RunOptions& options, RunInputs* inputs, std::FILE* page) {
+// Renders every map and writes the whole page to `page`, naming the shapes by `names` (null:
+// by their codes). 0 when every map went in; a failure prints its line.
+int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* names,
+                std::FILE* page) {
     MapReport reports[map_count];
     PixelBuffer png;
     write_page_head(page, options);
@@ -34,13 +36,17 @@ int write_atlas(const RunOptions& options, RunInputs* inputs, std::FILE* page) {
             std::printf(atlas_text::compress_fmt, map_catalogue[i].title);
             return -1;
         }
-        write_index_entry(page, i, png.data(), size);
+        write_index_entry(page, i, reports[i], png.data(), size);
     }
-    write_page_tail(page, options, inputs->blocks.data(), reports);
-    return 0;
+    return write_page_tail(page, options, inputs->blocks.data(), reports, inputs->shapes, names);
 }
 
 int run_atlas(const RunOptions& options) {
+    // A names file is read whole first: a bad one ends the run before anything is written.
+    ShapeNames names;
+    if (options.names_path != nullptr && read_shape_names(options.names_path, &names) != 0) {
+        return 1;
+    }
     RunInputs inputs;
     if (load_run_inputs(options, &inputs) != 0) {
         return 1;
@@ -49,28 +55,24 @@ int run_atlas(const RunOptions& options) {
         std::printf(atlas_text::write_atlas_fmt, atlas_file);
         return 1;
     }
-    FilePtr page(std::fopen(atlas_part_file, "wb"));
-    if (!page) {
-        std::printf(atlas_text::open_fmt, atlas_part_file);
+    // The stream's buffer outlives the page, which every path below closes.
+    char stream_buffer[output_buffer_size];
+    NewFile page;
+    if (platform_begin_new_file(atlas_file, &page) != 0) {
+        std::printf(atlas_text::open_fmt, atlas_file);
         std::printf(atlas_text::write_atlas_fmt, atlas_file);
         return 1;
     }
-    char stream_buffer[output_buffer_size];
-    std::setvbuf(page.get(), stream_buffer, _IOFBF, sizeof stream_buffer);
-    int failed = write_atlas(options, &inputs, page.get());
-    // Every write goes through the stream: its error flag and the close tell of a full disk.
-    const bool write_error = std::ferror(page.get()) != 0;
-    const bool close_error = std::fclose(page.release()) != 0;
-    if (failed == 0 && (write_error || close_error)) {
-        std::printf(atlas_text::write_fmt, atlas_part_file);
-        failed = -1;
+    std::setvbuf(page.stream.get(), stream_buffer, _IOFBF, sizeof stream_buffer);
+    if (write_atlas(options, &inputs, options.names_path != nullptr ? &names : nullptr,
+                    page.stream.get()) != 0) {
+        platform_discard_new_file(&page);
+        std::printf(atlas_text::write_atlas_fmt, atlas_file);
+        return 1;
     }
-    if (failed == 0 && platform_replace_file(atlas_part_file, atlas_file) != 0) {
-        std::printf(atlas_text::replace_fmt, atlas_file);
-        failed = -1;
-    }
-    if (failed != 0) {
-        std::remove(atlas_part_file);
+    const int finished = platform_finish_new_file(&page, atlas_file);
+    if (finished != 0) {
+        std::printf(finished == -2 ? atlas_text::replace_fmt : atlas_text::write_fmt, atlas_file);
         std::printf(atlas_text::write_atlas_fmt, atlas_file);
         return 1;
     }
@@ -80,8 +82,8 @@ int run_atlas(const RunOptions& options) {
 } // namespace
 
 int kopc_atlas_main(int argc, const char* const argv[]) noexcept {
-    const RunProgram program = {"kopc_atlas", run_options_map, "overwrite atlas.html",
-                                atlas_text::notes,
+    const RunProgram program = {"kopc_atlas", run_options_map | run_options_names,
+                                "overwrite atlas.html", atlas_text::notes,
                                 sizeof atlas_text::notes / sizeof atlas_text::notes[0]};
     RunOptions options;
     int status = 1;

@@ -11,17 +11,22 @@
 #include <cstdint>
 #include <cstdio>
 
-// The page's file name, in the current folder, and the name it is written under first.
+// The page's file name, in the current folder (written first under a temporary name beside it,
+// see platform_begin_new_file).
 constexpr char atlas_file[] = "atlas.html";
-constexpr char atlas_part_file[] = "atlas.html.part";
 
 // The page, written in order to `page` (the caller checks the stream at the end):
-// the head, one index entry per map in catalogue order (its image as `png`), then the map
-// viewer with every map's cells, NPC slots, mismatch lines and time doors, and the script.
+// the head, one index entry per map in catalogue order (its image as `png`, its report for
+// the index's badges), then the map viewer with every map's cells, NPC slots, mismatch
+// lines and time doors, the shape sheet with the shapes' names (`names` null: none), and
+// the script. write_page_tail returns 0, or -1 when the sheet could not be encoded (its
+// line printed).
 void write_page_head(std::FILE* page, const RunOptions& options) noexcept;
-void write_index_entry(std::FILE* page, int map, const uint8_t* png, std::size_t size) noexcept;
-void write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock blocks[],
-                     const MapReport reports[]) noexcept;
+void write_index_entry(std::FILE* page, int map, const MapReport& report, const uint8_t* png,
+                       std::size_t size) noexcept;
+int write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock blocks[],
+                    const MapReport reports[], const ShapeSet& shapes,
+                    const ShapeNames* names) noexcept;
 
 // The program: parse, render every map, write atlas.html. Returns the exit status.
 int kopc_atlas_main(int argc, const char* const argv[]) noexcept;

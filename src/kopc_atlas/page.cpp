@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Writing the atlas page: the head and style, an index of the maps grouped by world with
-// each map's image, then the viewer, the map data its script reads (tiles, NPC slots,
-// mismatch lines, time doors) and the script.
+// each map's image and badges (mismatches, time doors), then the viewer, the data its script
+// reads (the shape sheet as PNG, the shapes' names, each map's tiles, NPC slots, mismatch
+// lines and time doors) and the script.
 #include "atlas.h"
+#include "messages.h"
 #include "page_text.h"
+#include "png/png.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,6 +62,14 @@ void put_base64(std::FILE* page, const uint8_t* data, std::size_t size) {
     }
 }
 
+// A map's name in the page's addresses and the save link: its BMP's name without ".bmp".
+void put_map_name(std::FILE* page, const MapEntry& entry, bool json) {
+    const char* file = entry.output_file;
+    const char* dot = std::strrchr(file, '.');
+    put_escaped(page, file,
+                dot != nullptr ? static_cast<std::size_t>(dot - file) : std::strlen(file), json);
+}
+
 // The world a map belongs to: its title up to the first space.
 std::size_t world_length(const char* title) {
     return std::strcspn(title, " ");
@@ -104,13 +115,9 @@ void put_map_data(std::FILE* page, int map, const MapBlock& block, const MapRepo
     const MapEntry& entry = map_catalogue[map];
     put(page, "{\"title\":\"");
     put_escaped(page, entry.title, std::strlen(entry.title), true);
-    put(page, "\",\"png\":\"");
-    const char* file = entry.output_file;
-    const char* dot = std::strrchr(file, '.');
-    put_escaped(page, file,
-                dot != nullptr ? static_cast<std::size_t>(dot - file) : std::strlen(file),
-                true); // the BMP's name without its extension
-    put(page, ".png\",\"tiles\":\"");
+    put(page, "\",\"name\":\"");
+    put_map_name(page, entry, true);
+    put(page, "\",\"tiles\":\"");
     put_base64(page, block.tiles, sizeof block.tiles);
     put(page, "\",\n\"slots\":[");
     const NpcRecord& npc = block.npc;
@@ -157,29 +164,69 @@ void write_page_head(std::FILE* page, const RunOptions& options) noexcept {
     put(page, "</p></header>\n<main id=\"index\">");
 }
 
-void write_index_entry(std::FILE* page, int map, const uint8_t* png, std::size_t size) noexcept {
-    const char* title = map_catalogue[map].title;
+void write_index_entry(std::FILE* page, int map, const MapReport& report, const uint8_t* png,
+                       std::size_t size) noexcept {
+    const MapEntry& entry = map_catalogue[map];
+    const char* title = entry.title;
     if (starts_world(map)) {
         put(page, map > 0 ? "</div></section>\n<section><h2>" : "\n<section><h2>");
         put_escaped(page, title, world_length(title), false);
         put(page, "</h2><div class=\"maps\">\n");
     }
-    std::fprintf(
-        page, "<a class=\"map\" href=\"#map-%d\"><img alt=\"\" src=\"data:image/png;base64,", map);
+    put(page, "<a class=\"map\" href=\"#");
+    put_map_name(page, entry, false);
+    put(page, "\"><img alt=\"\" src=\"data:image/png;base64,");
     put_base64(page, png, size);
     put(page, "\"><span>");
     put_escaped(page, title, std::strlen(title), false);
-    put(page, "</span></a>\n");
+    put(page, "</span>");
+    if (report.mismatch_count > 0) {
+        std::fprintf(page, "<b class=\"badge bad\">%d mismatch%s</b>", report.mismatch_count,
+                     report.mismatch_count > 1 ? "es" : "");
+    }
+    if (map_time_doors(entry) != nullptr) {
+        put(page, "<b class=\"badge doors\">time doors</b>");
+    }
+    put(page, "</a>\n");
 }
 
-void write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock blocks[],
-                     const MapReport reports[]) noexcept {
+int write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock blocks[],
+                    const MapReport reports[], const ShapeSet& shapes,
+                    const ShapeNames* names) noexcept {
+    // The sheet the maps were drawn with, for the pictures of the legend and the description.
+    const PngImage sheet = {static_cast<uint32_t>(shapes.tile_width * sheet_tiles_across),
+                            static_cast<uint32_t>(shapes.tile_height * sheet_tiles_down),
+                            shapes.bit_count, shapes.pixels.data(),
+                            shapes.bit_count <= 8 ? &shapes.palette : nullptr};
+    PixelBuffer png;
+    std::size_t size = 0;
+    const int encoded = encode_png(sheet, &png, &size);
+    if (encoded != 0) {
+        if (encoded == -2) {
+            std::puts(run_text::memory);
+        } else {
+            std::printf(atlas_text::compress_fmt, "shapes");
+        }
+        return -1;
+    }
     put(page, "</div></section>\n</main>\n");
     put_file(page, page_text::view);
     std::fprintf(page,
                  "<script type=\"application/json\" id=\"atlas-data\">\n"
-                 "{\"title\":\"%s\",\"doors_drawn\":%d,\"ground\":%d,\"maps\":[\n",
-                 page_title, options.time_doors, options.no_npcs);
+                 "{\"title\":\"%s\",\"doors_drawn\":%d,\"ground\":%d,\"tile\":[%d,%d],"
+                 "\"shapes\":\"",
+                 page_title, options.time_doors, options.no_npcs, shapes.tile_width,
+                 shapes.tile_height);
+    put_base64(page, png.data(), size);
+    put(page, "\",\n\"names\":[");
+    for (int s = 0; s < shape_count; ++s) {
+        put(page, s > 0 ? ",\"" : "\"");
+        if (names != nullptr) {
+            put_escaped(page, names->name[s].data(), names->name[s].size(), true);
+        }
+        put(page, "\"");
+    }
+    put(page, "],\n\"maps\":[\n");
     for (int i = 0; i < map_count; ++i) {
         put_map_data(page, i, blocks[i], reports[i]);
         put(page, i + 1 < map_count ? ",\n" : "\n");
@@ -187,4 +234,5 @@ void write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock 
     put(page, "]}\n</script>\n<script>\n");
     put_file(page, page_text::script);
     put(page, "</script>\n</body>\n</html>\n");
+    return 0;
 }

@@ -14,6 +14,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
 import kopc_data  # noqa: E402
+import png_check  # noqa: E402
 
 try:
     from PIL import Image
@@ -46,7 +47,26 @@ class Atlas(kopc_data.ProgramTest):
         images = re.findall(r'<img alt="" src="data:image/png;base64,([^"]*)"', text)
         worlds = [t.split()[0] for _, _, _, t, _ in kopc_data.CATALOGUE]
         self.assertEqual(re.findall(r"<section><h2>(.*?)</h2>", text), sorted(set(worlds), key=worlds.index))
-        return data, [base64.b64decode(i, validate=True) for i in images]
+        self.assertEqual(re.findall(r'"Elderdays Vesper.*?"', text), ['"Elderdays Vesper\\u0027s Keep"'])  # JSON
+        for code in images + [m["tiles"] for m in data["maps"]]:  # padded, no stray bits
+            self.assertEqual(base64.b64encode(base64.b64decode(code, validate=True)).decode(), code)
+        return data, [base64.b64decode(i) for i in images]
+
+    def same_pixels(self, bits, png, raw, title):
+        """The PNG `png` has the pixels of the BMP file `raw`."""
+        self.assertEqual(png_check.check_png(self, png)[0][2:4], (min(bits, 8), 3 if bits <= 8 else 2), title)
+        image, bmp = Image.open(io.BytesIO(png)), Image.open(io.BytesIO(raw))
+        if bits <= 8:
+            self.assertEqual((image.mode, image.getpalette()[:3 << bits]), ("P", bmp.getpalette()[:3 << bits]))
+            self.assertEqual(image.tobytes(), bmp.tobytes(), title)
+        elif bits == 16:  # 5-5-5 widened as (v << 3) | (v >> 2), top row first
+            stride = 2 * bmp.width
+            rows = [raw[i:i + stride] for i in range(len(raw) - stride, 53, -stride)]
+            wide = lambda v: v << 3 | v >> 2  # noqa: E731
+            self.assertEqual(image.tobytes(), bytes(
+                wide(p >> s & 31) for row in rows for (p,) in struct.iter_unpack("<H", row) for s in (10, 5, 0)))
+        else:
+            self.assertEqual((image.mode, image.tobytes()), ("RGB", bmp.convert("RGB").tobytes()))
 
     def check_run(self, bits, *options):
         """Both programs on the same data: the same lines, and each PNG the BMP's pixels."""
@@ -55,28 +75,20 @@ class Atlas(kopc_data.ProgramTest):
         data, images = self.page()
         self.assertEqual(len(images), 31)
         for png, (_, _, bmp_name, title, _), entry in zip(images, kopc_data.CATALOGUE, data["maps"]):
-            self.assertEqual((entry["title"], entry["png"]), (title, bmp_name[:-3] + "png"))
-            self.assertEqual(png[24:26], bytes((min(bits, 8), 3 if bits <= 8 else 2)), title)
+            self.assertEqual((entry["title"], entry["name"]), (title, bmp_name[:-4]))
             with open(self.path(bmp_name), "rb") as f:
-                raw = f.read()
-            image, bmp = Image.open(io.BytesIO(png)), Image.open(io.BytesIO(raw))
-            if bits <= 8:
-                self.assertEqual((image.mode, image.getpalette()[:3 << bits]), ("P", bmp.getpalette()[:3 << bits]))
-                self.assertEqual(image.tobytes(), bmp.tobytes(), title)
-            elif bits == 16:  # 5-5-5 widened as (v << 3) | (v >> 2), top row first
-                stride = 2 * bmp.width
-                rows = [raw[i:i + stride] for i in range(len(raw) - stride, 53, -stride)]
-                wide = lambda v: v << 3 | v >> 2  # noqa: E731
-                self.assertEqual(image.tobytes(), bytes(
-                    wide(p >> s & 31) for row in rows for (p,) in struct.iter_unpack("<H", row) for s in (10, 5, 0)))
-            else:
-                self.assertEqual((image.mode, image.tobytes()), ("RGB", bmp.convert("RGB").tobytes()))
+                self.same_pixels(bits, png, f.read(), title)
         return data, lines.decode().splitlines()
 
     def test_page_data_and_images(self):
         kopc_data.write_data_set(self.path("data"), {r: kopc_data.npc_record(s) for r, s in NPCS.items()})
         data, lines = self.check_run(4, "-t", "-n")
         self.assertEqual((data["doors_drawn"], data["ground"]), (1, 1))
+        kopc_data.write(self.path("names.txt"), "\ufeff00 a<b\"c'&\\\r\n# note\n3f \u00e9t\u00e9\n".encode())
+        if b"--names" in self.atlas("--help", status=1)[1]:  # names as JSON escapes, never markup
+            self.atlas("--overwrite", "--names", "names.txt", "data", status=0)
+            with open(self.path("atlas.html"), encoding="utf-8") as f:
+                self.assertIn('"names":["a\\u003cb\\u0022c\\u0027\\u0026\\u005c",' + '"",' * 62 + '"\u00e9t\u00e9"]', f.read())
         found = []
         for row, entry in enumerate(data["maps"]):
             self.assertEqual(base64.b64decode(entry["tiles"]), kopc_data.test_map(row))
@@ -99,18 +111,24 @@ class Atlas(kopc_data.ProgramTest):
                   16: [bytes((s * 37 & 255, s * 5 & 127)) for s in range(64)],
                   24: [bytes((s, 255 - s, s * 3)) for s in range(64)],
                   32: [bytes((s, 2 * s, 3 * s, 0xAB)) for s in range(64)]}
+        # The page names the bitmap, not its folder, escaped (Windows takes no ", <, > or
+        # control character in a name).
+        name, shown = (("a&b'.bmp", "a&#38;b&#39;.bmp") if kopc_data.windows_program() else
+                       ("a&b\"c<d'e\x01f>.bmp", "a&#38;b&#34;c&#60;d&#39;e&#1;f&#62;.bmp"))
         for bits, shapes in pixels.items():
-            kopc_data.write(self.path("shapes.bmp"), kopc_data.bmp_bytes(
+            kopc_data.write(self.path(name), kopc_data.bmp_bytes(
                 16, 4, bits, shapes, palette[:4 << bits] if bits <= 8 else b""))
-            self.check_run(bits, "-s", os.path.join(".", "shapes.bmp"))
-            with open(self.path("atlas.html"), encoding="utf-8") as f:  # the name, not its folder
-                self.assertIn("drawn by kopc_atlas with -s shapes.bmp</p>", f.read())
+            data = self.check_run(bits, "-s", os.path.join(".", name))[0]
+            with open(self.path(name), "rb") as f:  # the sheet of 16 x 4 shapes of 1 pixel
+                self.same_pixels(bits, base64.b64decode(data["shapes"]), f.read(), "shapes")
+            self.assertEqual((data["tile"], data["names"]), ([1, 1], [""] * 64))
+            with open(self.path("atlas.html"), encoding="utf-8") as f:
+                self.assertEqual(re.search("drawn by kopc_atlas with (.*?)</p>", f.read())[1], "-s " + shown)
 
     def test_options_errors_and_the_overwrite_question(self):
         usage = self.kopc("--help", status=1)[1].decode()
-        self.atlas("-?", status=1, out=usage.replace("kopc_map", "kopc_atlas").replace(
-            "overwrite output files", "overwrite atlas.html") +
-            "write all maps into atlas.html in the current directory\n")
+        self.atlas("-?", status=1, out=kopc_data.companion_usage(
+            usage, "kopc_atlas", "overwrite atlas.html", "write all maps into atlas.html in the current directory\n"))
         for args, out in ((["-x"], "error: unknown option '-x'\n"), (["a", "b"], "error: illegal parameter 'b'\n"),
                           (["-s"], "error: no shape bitmap filename\n")):
             self.atlas(*args, status=1, out=out)
@@ -124,12 +142,15 @@ class Atlas(kopc_data.ProgramTest):
         self.atlas("--overwrite", "data", stdin=None, status=0, out="")
         with open(self.path("atlas.html"), "rb") as f:
             self.assertEqual(f.read(16), b"<!DOCTYPE html>\n")
-        if os.path.exists("/dev/full") and not kopc_data.windows_program():
-            # A page that cannot be written whole leaves nothing under either name.
+        if not kopc_data.windows_program():
+            # A page that cannot be written whole (a file size limit) leaves no file behind.
+            import resource
+            import signal
             os.remove(self.path("atlas.html"))
-            os.symlink("/dev/full", self.path("atlas.html.part"))
-            self.atlas("--overwrite", "data", status=1,
-                       out="error: write 'atlas.html.part'\nerror: write atlas file 'atlas.html'\n")
+            self.atlas("--overwrite", "data", status=1, preexec=lambda: (
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
+                resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))),
+                out="error: write 'atlas.html'\nerror: write atlas file 'atlas.html'\n")
             self.assertEqual(os.listdir(self.dir), ["data"])
 
 

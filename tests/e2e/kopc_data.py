@@ -125,6 +125,14 @@ def mismatch_line(row, slot, x, y, tile, shown, ground):
         ground % 4, CATALOGUE[row][3])
 
 
+def companion_usage(map_usage, program, overwrite_help, notes):
+    """kopc_map's usage text made a companion's: its name, its --overwrite help, the --names
+    line before --overwrite, and its own closing lines."""
+    names = "           --names FILE         read shape names from specified file\n"
+    return map_usage.replace("kopc_map", program).replace("overwrite output files", overwrite_help).replace(
+        "           --overwrite", names + "           --overwrite") + notes
+
+
 def write(path, data):
     with open(path, "wb") as f:
         f.write(data)

@@ -104,12 +104,10 @@ class Tmx(kopc_data.ProgramTest):
             self.assertEqual(self.read("again"), self.read(name), name)
 
     def test_option_errors_and_the_overwrite_question(self):
-        usage = self.kopc("--help", status=1)[1].decode().replace("kopc_map", "kopc_tmx").replace(
-            "overwrite output files", "overwrite the Tiled files").replace(
-            "   --overwrite", "   --names FILE" + " " * 9 + "read shape names from specified file\n" + " " * 11 +
-            "--overwrite")
-        self.tmx("-?", status=1, out=usage + "write every map as a Tiled map (.tmx) and their tileset (ko.tiles.tsx, "
-                 "ko.tiles.png)\ninto the current directory\n")
+        self.tmx("-?", status=1, out=kopc_data.companion_usage(
+            self.kopc("--help", status=1)[1].decode(), "kopc_tmx", "overwrite the Tiled files",
+            "write every map as a Tiled map (.tmx) and their tileset (ko.tiles.tsx, ko.tiles.png)\n"
+            "into the current directory\n"))
         self.kopc("--names", "n.txt", status=1, out="error: unknown option '--names'\n")
         for args, out in ((["--names"], "error: no shape names filename\n"),
                           (["--names", "no.txt", "data"], "error: read shape names 'no.txt'\n")):
