@@ -2,7 +2,7 @@
 """kopc_atlas (KOPC_ATLAS) against kopc_map (the command line): every image decoded from
 atlas.html (Pillow) has the pixels of kopc_map's BMP of that map, the page's cells, NPC
 slots, mismatch lines and time doors are the data files' and kopc_map's, and the options,
-errors and overwrite question behave as kopc_map's do."""
+errors and overwrite question behave as kopc_map's do; runs at once leave one whole page."""
 
 import base64
 import io
@@ -10,6 +10,7 @@ import json
 import os
 import re
 import struct
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
@@ -152,6 +153,21 @@ class Atlas(kopc_data.ProgramTest):
                 resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))),
                 out="error: write 'atlas.html'\nerror: write atlas file 'atlas.html'\n")
             self.assertEqual(os.listdir(self.dir), ["data"])
+
+
+    def test_runs_at_once_leave_one_whole_page(self):
+        kopc_data.write_data_set(self.path("data"))
+        runs = [kopc_data.COMMAND[:-1] + [os.path.abspath(os.environ["KOPC_ATLAS"]), "--overwrite",
+                                          os.path.join("..", "data")] + o for o in ([], ["--cga"])]
+        folders = ["a", "b"] + ["both"] * 8  # the first two alone, for each run's own page
+        for folder in folders[:3]:
+            os.mkdir(self.path(folder))
+        procs = [subprocess.Popen(runs[i % 2], cwd=self.path(folder), stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT) for i, folder in enumerate(folders)]
+        self.assertEqual({(p.communicate()[0], p.returncode) for p in procs}, {(b"", 0)})
+        self.assertEqual(os.listdir(self.path("both")), ["atlas.html"])
+        pages = [open(self.path(f, "atlas.html"), "rb").read() for f in folders[:3]]
+        self.assertIn(pages[2], pages[:2])
 
 
 if __name__ == "__main__":
