@@ -25,12 +25,11 @@ if (!fs.existsSync(installed) || require(path.join(installed, "package.json")).v
   const npm = spawnSync("npm", ["ci", "--prefix", dir, "--no-audit", "--no-fund", "--fetch-retries=1"], { stdio: "ignore" });
   if (npm.status !== 0) skip("npm cannot install puppeteer-core " + pinned + " (no registry?)") || process.exit(77);
 }
-// Names where the program takes them; the sample's names file, or none.
+// With the sample's shape names, as make demo writes it.
 const names_file = path.join(data, "names.txt");
-const named = spawnSync(atlas, ["--help"]).stdout.includes("--names") && fs.existsSync(names_file);
-assert.equal(spawnSync(atlas, ["--overwrite", ...(named ? ["--names", names_file] : []), data], { cwd: dir }).status, 0);
-const names = named ? Object.fromEntries(fs.readFileSync(names_file, "utf8").split("\n")
-  .filter((l) => /^[0-9A-F]{2} /i.test(l)).map((l) => [parseInt(l, 16), l.slice(3).trim()])) : {};
+assert.equal(spawnSync(atlas, ["--overwrite", "--names", names_file, data], { cwd: dir }).status, 0);
+const names = Object.fromEntries(fs.readFileSync(names_file, "utf8").split("\n")
+  .filter((l) => /^[0-9A-F]{2} /i.test(l)).map((l) => [parseInt(l, 16), l.slice(3).trim()]));
 const tile = (shape, frame) => shape.toString(16).toUpperCase().padStart(2, "0") + ":" + frame +
   (names[shape] ? " " + names[shape] : "");
 
@@ -111,7 +110,7 @@ async function check(name, executablePath) {
     // The legend counts the map's grass; choosing it outlines it here and finds it on every map.
     const grass = [...map_of(2)].filter((t) => t >> 2 === 2).length;
     assert.deepEqual(await page.$eval('[data-shape="2"]', (b) => [b.querySelector(".name").textContent, b.lastChild.textContent]),
-                     [names[2] || "", String(grass)]);
+                     [names[2], String(grass)]);
     await page.click('[data-shape="2"]');
     assert.deepEqual([(await visible(".found")).length, (await visible(".found-npc")).length],
                      [grass, npcs_of(2).filter((s) => s === 2).length]);

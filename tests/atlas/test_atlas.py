@@ -86,10 +86,9 @@ class Atlas(kopc_data.ProgramTest):
         data, lines = self.check_run(4, "-t", "-n")
         self.assertEqual((data["doors_drawn"], data["ground"]), (1, 1))
         kopc_data.write(self.path("names.txt"), "\ufeff00 a<b\"c'&\\\r\n# note\n3f \u00e9t\u00e9\n".encode())
-        if b"--names" in self.atlas("--help", status=1)[1]:  # names as JSON escapes, never markup
-            self.atlas("--overwrite", "--names", "names.txt", "data", status=0)
-            with open(self.path("atlas.html"), encoding="utf-8") as f:
-                self.assertIn('"names":["a\\u003cb\\u0022c\\u0027\\u0026\\u005c",' + '"",' * 62 + '"\u00e9t\u00e9"]', f.read())
+        self.atlas("--overwrite", "--names", "names.txt", "data", status=0)  # JSON escapes, never markup
+        with open(self.path("atlas.html"), encoding="utf-8") as f:
+            self.assertIn('"names":["a\\u003cb\\u0022c\\u0027\\u0026\\u005c",' + '"",' * 62 + '"\u00e9t\u00e9"]', f.read())
         found = []
         for row, entry in enumerate(data["maps"]):
             self.assertEqual(base64.b64decode(entry["tiles"]), kopc_data.test_map(row))
@@ -131,7 +130,8 @@ class Atlas(kopc_data.ProgramTest):
         self.atlas("-?", status=1, out=kopc_data.companion_usage(
             usage, "kopc_atlas", "overwrite atlas.html", "write all maps into atlas.html in the current directory\n"))
         for args, out in ((["-x"], "error: unknown option '-x'\n"), (["a", "b"], "error: illegal parameter 'b'\n"),
-                          (["-s"], "error: no shape bitmap filename\n")):
+                          (["-s"], "error: no shape bitmap filename\n"),
+                          (["--names", "no.txt"], "error: read shape names 'no.txt'\n")):
             self.atlas(*args, status=1, out=out)
         kopc_data.write_data_set(self.path("data"))
         question = "'atlas.html' already exists\noverwrite ? (Y or N): "
