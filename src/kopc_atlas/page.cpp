@@ -4,9 +4,12 @@
 // reads (the shape sheet as PNG, the shapes' names, each map's tiles, NPC slots, mismatch
 // lines and time doors) and the script.
 #include "atlas.h"
+#include "gamedata/gamedata.h"
 #include "messages.h"
 #include "page_text.h"
 #include "png/png.h"
+#include "render/render.h"
+#include "run/run.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,10 +67,7 @@ void put_base64(std::FILE* page, const uint8_t* data, std::size_t size) {
 
 // A map's name in the page's addresses and the save link: its BMP's name without ".bmp".
 void put_map_name(std::FILE* page, const MapEntry& entry, bool json) {
-    const char* file = entry.output_file;
-    const char* dot = std::strrchr(file, '.');
-    put_escaped(page, file,
-                dot != nullptr ? static_cast<std::size_t>(dot - file) : std::strlen(file), json);
+    put_escaped(page, entry.output_file, file_stem_length(entry.output_file), json);
 }
 
 // The world a map belongs to: its title up to the first space.

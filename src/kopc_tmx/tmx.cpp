@@ -4,6 +4,10 @@
 // attributes in its order, CSV rows with a comma after every value but the last, properties
 // sorted by name, and in values only & < > " (and line breaks) escaped, not '.
 #include "tmx.h"
+#include "gamedata/gamedata.h"
+#include "png/png.h"
+#include "render/render.h"
+#include "run/run.h"
 
 #include <cstring>
 
@@ -84,7 +88,7 @@ void put_tile_object(std::FILE* file, int id, int byte, int x, int y, const Shap
 
 void tmx_file_name(int map, char name[tmx_name_size]) noexcept {
     const char* bmp = map_catalogue[map].output_file;
-    std::snprintf(name, tmx_name_size, "%.*s.tmx", static_cast<int>(std::strlen(bmp) - 4), bmp);
+    std::snprintf(name, tmx_name_size, "%.*s.tmx", static_cast<int>(file_stem_length(bmp)), bmp);
 }
 
 bool build_tileset_image(const ShapeSet& shapes, PixelBuffer* pixels) noexcept {

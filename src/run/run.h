@@ -92,6 +92,19 @@ struct ShapeNames {
 // first bad line.
 int read_shape_names(const char* path, ShapeNames* names) noexcept;
 
+// The length of a file name without its extension (from its last '.' on, when it has one):
+// a map's name in the companions' own file names and addresses is its BMP's name so cut.
+constexpr std::size_t file_stem_length(const char* name) noexcept {
+    std::size_t length = 0, stem = 0;
+    for (; name[length] != '\0'; ++length) {
+        stem = name[length] == '.' ? length : stem;
+    }
+    return stem != 0 || name[0] == '.' ? stem : length;
+}
+static_assert(file_stem_length("ko.Elderdays.bmp") == 12 && file_stem_length("ko.Q.png") == 4 &&
+                  file_stem_length("MAPX00") == 6,
+              "the extension alone is cut, whatever its length, and a name without one is whole");
+
 // The run's messages that programs print too.
 namespace run_text {
 constexpr char memory[] = "error: memory exhausted!";
