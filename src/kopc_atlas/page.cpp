@@ -85,32 +85,6 @@ bool starts_world(int map) {
     return world_length(before) != length || std::strncmp(before, title, length) != 0;
 }
 
-// The options the maps were drawn with, as they are typed.
-void put_options(std::FILE* page, const RunOptions& options) {
-    if (options.use_shape_bitmap != 0) {
-        put(page, "-s ");
-        const char* name = options.shape_bitmap_path;
-        for (const char* c = name; *c != '\0'; ++c) {
-            name = *c == '/' || *c == '\\' ? c + 1 : name;
-        }
-        put_escaped(page, name, std::strlen(name), false);
-    } else {
-        put(page, options.cga != 0 ? "--cga" : "--ega");
-    }
-    const struct {
-        int set;
-        const char* text;
-    } flags[] = {{options.no_npcs, " -n"},
-                 {options.no_mon_files, " --no-mon-files"},
-                 {options.ignore_diff, " --ignore-diff"},
-                 {options.time_doors, " -t"}};
-    for (const auto& flag : flags) {
-        if (flag.set != 0) {
-            put(page, flag.text);
-        }
-    }
-}
-
 void put_map_data(std::FILE* page, int map, const MapBlock& block, const MapReport& report) {
     const MapEntry& entry = map_catalogue[map];
     put(page, "{\"title\":\"");
@@ -160,7 +134,9 @@ void write_page_head(std::FILE* page, const RunOptions& options) noexcept {
     put(page, "</style>\n</head>\n<body>\n<header><h1>");
     put(page, page_title);
     std::fprintf(page, "</h1><p>%d maps, drawn by kopc_atlas with ", map_count);
-    put_options(page, options);
+    char typed[run_options_text_size];
+    format_run_options(typed, options);
+    put_escaped(page, typed, std::strlen(typed), false);
     put(page, "</p></header>\n<main id=\"index\">");
 }
 

@@ -54,26 +54,6 @@ void put_typed_property(std::FILE* file, const char* name, const char* type, con
     std::fprintf(file, "    <property name=\"%s\" type=\"%s\" value=\"%s\"/>\n", name, type, value);
 }
 
-// The options the maps were drawn with, as they are typed (the shape bitmap by its file
-// name alone: the maps do not depend on where it was).
-void put_options(std::FILE* file, const RunOptions& options) {
-    std::fputs("  <property name=\"options\" value=\"", file);
-    if (options.use_shape_bitmap != 0) {
-        const char* name = options.shape_bitmap_path;
-        for (const char* c = name; *c != '\0'; ++c) {
-            name = *c == '/' || *c == '\\' ? c + 1 : name;
-        }
-        std::fputs("-s ", file);
-        put_value(file, name);
-    } else {
-        std::fputs(options.cga != 0 ? "--cga" : "--ega", file);
-    }
-    std::fprintf(file, "%s%s%s%s\"/>\n", options.no_npcs != 0 ? " -n" : "",
-                 options.no_mon_files != 0 ? " --no-mon-files" : "",
-                 options.ignore_diff != 0 ? " --ignore-diff" : "",
-                 options.time_doors != 0 ? " -t" : "");
-}
-
 // A tile object: `byte`'s tile standing on cell (x, y); Tiled places a tile object by its
 // lower left corner.
 void put_tile_object(std::FILE* file, int id, int byte, int x, int y, const ShapeSet& shapes,
@@ -150,7 +130,9 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
         std::fprintf(file, "%02x", record[i]);
     }
     std::fputs("\"/>\n", file);
-    put_options(file, options);
+    char typed[run_options_text_size];
+    format_run_options(typed, options);
+    put_property(file, 2, "options", typed);
     put_property(file, 2, "title", entry.title);
     std::fprintf(file,
                  " </properties>\n <tileset firstgid=\"1\" source=\"%s\"/>\n"

@@ -221,3 +221,18 @@ void draw_run_map(const RunOptions& options, RunInputs* inputs, int map,
                options.no_npcs, options.no_mon_files, options.ignore_diff, report);
     print_mismatches(entry, inputs->blocks[map], *report);
 }
+
+void format_run_options(char text[run_options_text_size], const RunOptions& options) noexcept {
+    const char* name = options.shape_bitmap_path;
+    for (const char* c = name; options.use_shape_bitmap != 0 && *c != '\0'; ++c) {
+        name = *c == '/' || *c == '\\' ? c + 1 : name;
+    }
+    std::snprintf(text, run_options_text_size, "%s%s%s%s%s%s",
+                  options.use_shape_bitmap != 0 ? "-s "
+                  : options.cga != 0            ? "--cga"
+                                                : "--ega",
+                  options.use_shape_bitmap != 0 ? name : "", options.no_npcs != 0 ? " -n" : "",
+                  options.no_mon_files != 0 ? " --no-mon-files" : "",
+                  options.ignore_diff != 0 ? " --ignore-diff" : "",
+                  options.time_doors != 0 ? " -t" : "");
+}

@@ -92,6 +92,15 @@ struct ShapeNames {
 // first bad line.
 int read_shape_names(const char* path, ShapeNames* names) noexcept;
 
+// Room for the options as typed: the flags, and a shape bitmap's file name, one path component
+// (at most 255 characters, 765 bytes of UTF-8 from Windows' UTF-16).
+constexpr std::size_t run_options_text_size = 1024;
+
+// The options the maps were drawn with, as they are typed, into `text`: "--ega", "--cga" or
+// "-s NAME" (the shape bitmap by its file name alone: the maps do not depend on where it
+// was), then " -n", " --no-mon-files", " --ignore-diff" and " -t" where set.
+void format_run_options(char text[run_options_text_size], const RunOptions& options) noexcept;
+
 // The length of a file name without its extension (from its last '.' on, when it has one):
 // a map's name in the companions' own file names and addresses is its BMP's name so cut.
 constexpr std::size_t file_stem_length(const char* name) noexcept {
