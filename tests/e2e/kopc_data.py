@@ -7,6 +7,7 @@ shape bitmaps the program reads and the images it must write.
 """
 
 import os
+import signal
 import struct
 import subprocess
 import sys
@@ -131,6 +132,13 @@ def companion_usage(map_usage, program, overwrite_help, notes):
     names = "           --names FILE         read shape names from specified file\n"
     return map_usage.replace("kopc_map", program).replace("overwrite output files", overwrite_help).replace(
         "           --overwrite", names + "           --overwrite") + notes
+
+
+def file_size_limit(size):
+    """A preexec for a run whose files can hold `size` bytes, as on a full disk (POSIX only)."""
+    import resource
+    return lambda: (signal.signal(signal.SIGXFSZ, signal.SIG_IGN),
+                    resource.setrlimit(resource.RLIMIT_FSIZE, (size, size)))
 
 
 def write(path, data):

@@ -3,7 +3,6 @@
 messages when an output file cannot be opened or written completely."""
 
 import os
-import signal
 
 import kopc_data
 
@@ -63,7 +62,6 @@ class Output(kopc_data.ProgramTest):
         self.assertEqual(self.bmp_files(), [NAMES[0]])
         if kopc_data.windows_program() or not os.path.exists("/dev/full"):
             return  # the host's full device and file size limit mean nothing to Windows
-        import resource
         os.rmdir(self.path(NAMES[0]))
         os.symlink("/dev/full", self.path(NAMES[1]))
         self.kopc("data", "--overwrite", status=1, out=failed(1))
@@ -75,12 +73,8 @@ class Output(kopc_data.ProgramTest):
         # size cuts the first call short and refuses the next.
         kopc_data.write(self.path("tiles.bmp"),
                         kopc_data.bmp_bytes(256, 64, 8, [7] * 256 * 64, bytes(1024)))
-
-        def limit_file_size():
-            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-            resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 16, 1 << 16))
         self.kopc("-s", "tiles.bmp", "data", "--overwrite", status=1, out=failed(0),
-                  preexec=limit_file_size)
+                  preexec=kopc_data.file_size_limit(1 << 16))
         self.assertEqual(os.path.getsize(self.path(NAMES[0])), 1 << 16)
 
 
