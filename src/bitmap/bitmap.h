@@ -47,10 +47,10 @@ struct BitmapHeader {
 };
 
 // Hands out memory for pixel buffers, from the platform layer (large buffers straight from
-// the system's pages), without clearing it. Every byte of a buffer is written before it is
-// read (the reader fills each row it decodes, the renderer every pixel of the map), so
-// clearing would only cost time, and would make a header that promises a huge image cost
-// that memory at once even when the file ends after a few bytes.
+// the system's pages), without clearing it: the owner of a buffer writes every byte before
+// it reads it (the reader fills each row it decodes), so clearing would only cost time, and
+// would make a header that promises a huge image cost that memory at once even when the
+// file ends after a few bytes.
 template <typename T> struct UninitializedAllocator {
     using value_type = T;
     UninitializedAllocator() = default;

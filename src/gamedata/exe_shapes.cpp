@@ -80,11 +80,11 @@ int read_shapes(const char* data_path, ShapeSet* shapes, int cga) noexcept {
 
     // The record arrives empty; the sheet starts cleared, the palette is copied in.
     if (!grow_buffer(&shapes->pixels, exe_sheet_size, uint8_t{0})) {
-        std::puts(gamedata_text::memory);
+        std::puts(common_text::memory);
         return -1;
     }
     if (!grow_buffer(&shapes->palette, exe_palette_entries)) {
-        std::puts(gamedata_text::memory);
+        std::puts(common_text::memory);
         return -1;
     }
     std::copy(exe_palette, exe_palette + exe_palette_entries, shapes->palette.begin());
@@ -96,7 +96,7 @@ int read_shapes(const char* data_path, ShapeSet* shapes, int cga) noexcept {
     }
     FilePtr file(platform_open_read(path));
     if (!file) {
-        std::printf(gamedata_text::open_fmt, path);
+        std::printf(common_text::open_fmt, path);
         return -1;
     }
     // Seeking past the end is no failure; a short file shows up as a short read.

@@ -31,6 +31,9 @@ constexpr int map_count = 31;
 constexpr int door_set_count = 5;
 constexpr int doors_per_set = 4;
 constexpr int time_door_shape = 48;
+// Tile bytes per shape: a byte's shape is byte / tile_variants, its two low bits are not drawn.
+constexpr int tile_variants = 4;
+constexpr uint8_t time_door_tile = time_door_shape * tile_variants; // the tile a door shows
 
 extern const MapEntry map_catalogue[map_count];
 extern const DoorPosition time_door_table[door_set_count][doors_per_set];
@@ -65,13 +68,16 @@ static_assert(sizeof(MapBlock) == 4352, "MapBlock is the two files' bytes back t
 struct ShapeSet {
     int32_t tile_width = 0;
     int32_t tile_height = 0;
-    uint32_t tiles_across = 0; // as requested from a shape bitmap; 0 from an executable
-    uint32_t tiles_down = 0;
     uint32_t bit_count = 0;       // 1, 4, 8, 16, 24 or 32
     uint32_t bytes_per_pixel = 0; // (bit_count + 7) / 8
     PixelBuffer pixels;
     Palette palette; // empty above 8 bits
 };
+
+// The sheet's palette as images of it are written with it: null above 8 bits.
+inline const Palette* sheet_palette(const ShapeSet& shapes) noexcept {
+    return shapes.palette.empty() ? nullptr : &shapes.palette;
+}
 
 // The path of a data file: `data_path`, one backslash and `file_name`, built in `joined`
 // in place of what it held; just `file_name` when data_path is null. Prints the message

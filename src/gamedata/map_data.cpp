@@ -18,7 +18,7 @@ const char* join_data_path(const char* data_path, const char* file_name,
     const size_t name = std::strlen(file_name);
     joined->clear();
     if (!grow_buffer(joined, folder + 1 + name, '\\')) {
-        std::puts(gamedata_text::memory);
+        std::puts(common_text::memory);
         return nullptr;
     }
     std::memcpy(&(*joined)[0], data_path, folder);
@@ -35,7 +35,7 @@ int read_data_file(const char* data_path, const char* file_name, uint8_t* buffer
     }
     const FilePtr file(platform_open_read(path));
     if (!file) {
-        std::printf(gamedata_text::open_fmt, path);
+        std::printf(common_text::open_fmt, path);
         return -1;
     }
     if (std::fread(buffer, count, 1, file.get()) != 1) {

@@ -5,8 +5,6 @@
 
 namespace gamedata_text {
 
-constexpr char memory[] = "error: memory exhausted!";
-constexpr char open_fmt[] = "error: open '%s'\n";
 constexpr char read_fmt[] = "error: read '%s'\n";
 constexpr char seek_fmt[] = "error: seek '%s' 0x%X\n";
 constexpr char read_map_fmt[] = "error: read map data '%s'\n";

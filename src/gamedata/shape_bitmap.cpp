@@ -12,7 +12,7 @@ int read_shape_bitmap(const char* file_name, ShapeSet* shapes, uint32_t tiles_ac
     }
     FilePtr file(platform_open_read(file_name));
     if (!file) {
-        std::printf(gamedata_text::open_fmt, file_name);
+        std::printf(common_text::open_fmt, file_name);
         return -1;
     }
     BitmapHeader header;
@@ -26,8 +26,6 @@ int read_shape_bitmap(const char* file_name, ShapeSet* shapes, uint32_t tiles_ac
     const uint32_t tile_height = header.biHeight / tiles_down;
     shapes->tile_width = static_cast<int32_t>(tile_width);
     shapes->tile_height = static_cast<int32_t>(tile_height);
-    shapes->tiles_across = tiles_across;
-    shapes->tiles_down = tiles_down;
     shapes->bit_count = header.biBitCount;
     shapes->bytes_per_pixel = bitmap_bytes_per_pixel(header.biBitCount);
 

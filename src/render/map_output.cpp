@@ -5,8 +5,6 @@
 #include "render/messages.h"
 #include "render/render.h"
 
-constexpr size_t output_buffer_size = 128 * 1024; // bytes handed to the system per write
-
 int ask_yes_no(const char* question) noexcept {
     std::printf(render_text::question_fmt, question);
     std::fflush(stdout);
@@ -26,10 +24,12 @@ int ask_yes_no(const char* question) noexcept {
     }
 }
 
-int confirm_overwrite(const char* file_name, int overwrite) noexcept {
+// Unless `overwrite` is set and when the BMP exists, says so and asks whether to replace it.
+// 0 when it may be written, -1 when the answer was no.
+static int confirm_overwrite(const char* file_name, int overwrite) {
     if (overwrite == 0 && platform_file_exists(file_name)) {
-        std::printf(render_text::exists_fmt, file_name);
-        if (ask_yes_no(render_text::overwrite_question) == 0) {
+        std::printf(overwrite_text::exists_fmt, file_name);
+        if (ask_yes_no(overwrite_text::question) == 0) {
             return -1;
         }
     }
@@ -46,14 +46,14 @@ int save_map_image(const char* file_name, const MapImage& image, int overwrite) 
     if (confirm_overwrite(file_name, overwrite) != 0) {
         return -1;
     }
+    // A larger stream buffer than the default few KiB means far fewer write calls to the
+    // system. Declared before the file, it outlives the stream on every path out of here.
+    char stream_buffer[output_buffer_size];
     FilePtr file(std::fopen(file_name, "wb"));
     if (!file) {
-        std::printf(render_text::open_fmt, file_name);
+        std::printf(common_text::open_fmt, file_name);
         return -1;
     }
-    // A larger stream buffer than the default few KiB means far fewer write calls to the
-    // system; it lives on this frame and the stream is closed before the frame ends.
-    char stream_buffer[output_buffer_size];
     std::setvbuf(file.get(), stream_buffer, _IOFBF, sizeof stream_buffer);
     platform_single_user_stream(file.get()); // packed rows reach it 1 KiB a call
     const int written = write_bitmap(file.get(), header, image.palette, image.pixels);

@@ -7,10 +7,7 @@ namespace render_text {
 
 constexpr char mismatch_fmt[] = "%s[%2.1d] (%2.1d,%2.1d) %02X:%d -> %02X:%d/%02X:%d %s\n";
 constexpr char create_header[] = "error: create bitmap header";
-constexpr char exists_fmt[] = "'%s' already exists\n";
-constexpr char overwrite_question[] = "overwrite ?";
 constexpr char question_fmt[] = "%s (Y or N): ";
-constexpr char open_fmt[] = "error: open '%s'\n";
 constexpr char write_fmt[] = "error: write bitmap '%s'\n";
 
 } // namespace render_text

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Map rendering and output: composes one map's image from its tiles, NPC slots and time
-// doors, and saves it as a BMP, asking before an existing file is replaced.
+// Map rendering and output: decides what each cell of a map shows (its tile, the NPC slot
+// standing there or the ground under it, the time doors), draws the map's image from those
+// decisions, and saves it as a BMP, asking before an existing file is replaced. The
+// renderer writes every pixel of the image, so it is never cleared between maps.
 #ifndef KOPC_RENDER_RENDER_H
 #define KOPC_RENDER_RENDER_H
 
@@ -25,18 +27,30 @@ struct MapImage {
 // larger than bitmap_max_size.
 int size_map_image(const ShapeSet& shapes, MapImage* image) noexcept;
 
-// What the NPC overlay of one map found: the slots standing on a cell of the map (none
-// without the NPC files), the slots whose shown tile disagrees with the map, in the order
-// of their cells (a slot stands on one cell, so each comes at most once), and the slots
-// drawn at their cells (shown tile or ground).
+// What the renderer decided for one map, made once and handed with the report to every
+// program that shows the map: for each cell the tile byte it shows under the NPC overlay
+// and the slot that decided it; for each slot whether it stands on the map, decided its
+// cell, disagrees with the map, and the tile it shows where it is drawn; the mismatch
+// lines in the order of their cells (a slot stands on one cell, so each comes at most
+// once); and the time doors, apart from the tiles they are drawn over.
 struct MapReport {
     int mismatch_count = 0;
     uint8_t mismatch_slots[npc_slots] = {};
-    uint8_t standing[npc_slots] = {}; // 1: in use and on the map
-    uint8_t taken[npc_slots] = {};    // 1: this slot decided its cell's tile
+    uint8_t standing[npc_slots] = {};  // 1: in use and on the map (none without NPC files)
+    uint8_t taken[npc_slots] = {};     // 1: this slot decided its cell's tile
+    uint8_t mismatch[npc_slots] = {};  // 1: its line is among mismatch_slots
+    uint8_t slot_tile[npc_slots] = {}; // what it shows where drawn: its tile, or its ground (-n)
+    uint8_t cell_tile[map_file_size] = {}; // row-major, the doors aside
+    uint8_t cell_slot[map_file_size] = {}; // 1 + the slot taken there, 0: the map's own byte
+    const DoorPosition* doors = nullptr;   // the map's four time doors, null: it has none
+    int doors_drawn = 0;                   // 1: the doors are drawn over their cells
 };
 
-// Draws every cell of one map into `image` and fills `report`. Cannot fail.
+// Makes every decision of one map into `report`, with the run's four flags. Cannot fail.
+void decide_map(const MapEntry& entry, const MapBlock& block, int time_doors, int no_npcs,
+                int no_mon_files, int ignore_diff, MapReport* report) noexcept;
+
+// Decides (as decide_map) and draws every pixel of one map into `image`. Cannot fail.
 void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                 const MapBlock& block, int time_doors, int no_npcs, int no_mon_files,
                 int ignore_diff, MapReport* report) noexcept;
@@ -60,11 +74,13 @@ void print_mismatches(const MapEntry& entry, const MapBlock& block,
 // set, an existing file is replaced only when the user says yes. 0 when written.
 int save_map_image(const char* file_name, const MapImage& image, int overwrite) noexcept;
 
-// Unless `overwrite` is set and when `file_name` exists, says so and asks whether to
-// replace it. 0 when the file may be written, -1 when the answer was no.
-int confirm_overwrite(const char* file_name, int overwrite) noexcept;
-
 // Asks `question` on the console: 1 for y or Y, 0 for n, N or the end of input.
 int ask_yes_no(const char* question) noexcept;
+
+// The overwrite dialogue, which the run layer's question for the companions' files speaks too.
+namespace overwrite_text {
+constexpr char exists_fmt[] = "'%s' already exists\n";
+constexpr char question[] = "overwrite ?";
+} // namespace overwrite_text
 
 #endif

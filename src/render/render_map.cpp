@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The map image's size, and the map renderer: picks the tile of every cell (map, NPC,
-// ground under the NPC or time door) and copies its shape from the sheet, one contiguous
-// copy per tile line, past the caches for an image far larger than them.
+// The map image's size, the decisions of a map (the tile of every cell: map, NPC, ground
+// under the NPC; the time doors apart) and the renderer, which copies each decided shape
+// from the sheet, one contiguous copy per tile line, past the caches for an image far
+// larger than them.
 #include "platform/platform.h"
 #include "render/messages.h"
 #include "render/render.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -14,28 +16,29 @@ namespace {
 // the caches, which spares reading each line in before it is written over.
 constexpr size_t uncached_image_size = size_t{32} << 20;
 
-// The tile byte to draw at (column, row) after the NPC overlay. Each slot whose shown tile
-// disagrees with the map is noted in `report` (a slot applies to one cell only, so at most
-// once per map), and the slot taken, if any, is marked there.
-uint8_t overlay_tile(const MapEntry& entry, const MapBlock& block, int column, int row, int no_npcs,
-                     int ignore_diff, MapReport* report) {
-    const uint8_t map_tile = block.tiles[row * map_tiles_across + column];
+// The NPC overlay of the cell at `cell`: the slots that stand there are scanned in
+// order; the first whose shown tile equals the map's byte is taken, and so is one that
+// differs (its mismatch noted), unless the map keeps its own tile on a mismatch and the
+// run does not ignore the difference. A taken slot decides what the cell shows.
+void overlay_cell(const MapBlock& block, size_t cell, int keep_map, MapReport* report) {
+    const uint8_t map_tile = block.tiles[cell];
     const NpcRecord& npc = block.npc;
     for (int s = 0; s < npc_slots; ++s) {
-        const uint8_t shown = npc.shown[s];
-        if (shown == 0 || npc.x[s] != column || npc.y[s] != row) {
+        if (report->standing[s] == 0 || npc.y[s] * size_t{map_tiles_across} + npc.x[s] != cell) {
             continue;
         }
-        if (shown != map_tile) {
+        if (npc.shown[s] != map_tile) {
             report->mismatch_slots[report->mismatch_count++] = static_cast<uint8_t>(s);
-            if (entry.keep_map_on_mismatch != 0 && ignore_diff == 0) {
+            report->mismatch[s] = 1;
+            if (keep_map != 0) {
                 continue;
             }
         }
         report->taken[s] = 1;
-        return no_npcs ? npc.ground[s] : shown;
+        report->cell_tile[cell] = report->slot_tile[s];
+        report->cell_slot[cell] = static_cast<uint8_t>(s + 1);
+        return;
     }
-    return map_tile;
 }
 
 // Fills one image line from the 64 tiles of its tile row: one contiguous copy of `span`
@@ -84,56 +87,74 @@ int size_map_image(const ShapeSet& shapes, MapImage* image) noexcept {
     image->height = tile_height * map_tiles_down;
     image->bit_count = shapes.bit_count;
     image->data_size = geometry.image_size;
-    image->palette = shapes.palette.empty() ? nullptr : &shapes.palette;
+    image->palette = sheet_palette(shapes);
     return 0;
+}
+
+void decide_map(const MapEntry& entry, const MapBlock& block, int time_doors, int no_npcs,
+                int no_mon_files, int ignore_diff, MapReport* report) noexcept {
+    *report = MapReport{};
+    std::memcpy(report->cell_tile, block.tiles, map_file_size);
+    report->doors = map_time_doors(entry);
+    report->doors_drawn = time_doors != 0 && report->doors != nullptr;
+    if (no_mon_files != 0) {
+        return;
+    }
+    // Cells that some slot stands on, in row-major order: mismatch lines come out in the
+    // order of their cells, and only these cells need the slot scan.
+    const NpcRecord& npc = block.npc;
+    bool occupied[map_file_size] = {};
+    size_t cells[npc_slots];
+    int cell_count = 0;
+    for (int s = 0; s < npc_slots; ++s) {
+        if (npc.shown[s] != 0 && npc.x[s] < map_tiles_across && npc.y[s] < map_tiles_down) {
+            const size_t cell = npc.y[s] * size_t{map_tiles_across} + npc.x[s];
+            report->standing[s] = 1;
+            report->slot_tile[s] = no_npcs != 0 ? npc.ground[s] : npc.shown[s];
+            cells[cell_count] = cell;
+            cell_count += occupied[cell] ? 0 : 1;
+            occupied[cell] = true;
+        }
+    }
+    std::sort(cells, cells + cell_count);
+    const int keep_map = entry.keep_map_on_mismatch != 0 && ignore_diff == 0;
+    for (int i = 0; i < cell_count; ++i) {
+        overlay_cell(block, cells[i], keep_map, report);
+    }
 }
 
 void render_map(MapImage* image, const ShapeSet& shapes, const MapEntry& entry,
                 const MapBlock& block, int time_doors, int no_npcs, int no_mon_files,
                 int ignore_diff, MapReport* report) noexcept {
-    *report = MapReport{};
+    decide_map(entry, block, time_doors, no_npcs, no_mon_files, ignore_diff, report);
     const size_t tile_width = static_cast<size_t>(shapes.tile_width);
     const size_t tile_height = static_cast<size_t>(shapes.tile_height);
-    const size_t bytes_per_pixel = shapes.bytes_per_pixel;
-    const size_t span = tile_width * bytes_per_pixel; // bytes of one tile line
+    const size_t span = tile_width * shapes.bytes_per_pixel; // bytes of one tile line
     const size_t sheet_line = sheet_tiles_across * span;
     const size_t image_line = map_tiles_across * span;
     const bool uncached = image->data_size >= uncached_image_size && span % 16 == 0 &&
                           reinterpret_cast<uintptr_t>(image->pixels.data()) % 16 == 0;
-    const DoorPosition* doors = time_doors != 0 ? map_time_doors(entry) : nullptr;
-
-    // Cells that some NPC slot stands on; only those need the slot scan.
-    bool occupied[map_tiles_down][map_tiles_across] = {};
-    if (no_mon_files == 0) {
-        for (int s = 0; s < npc_slots; ++s) {
-            const NpcRecord& npc = block.npc;
-            if (npc.shown[s] != 0 && npc.x[s] < map_tiles_across && npc.y[s] < map_tiles_down) {
-                occupied[npc.y[s]][npc.x[s]] = true;
-                report->standing[s] = 1;
-            }
-        }
+    const DoorPosition* doors = report->doors_drawn != 0 ? report->doors : nullptr;
+    const uint8_t* shape_at[shape_count]; // where each shape's first line starts in the sheet
+    for (size_t shape = 0; shape < shape_count; ++shape) {
+        shape_at[shape] = shapes.pixels.data() +
+                          (shape / sheet_tiles_across) * tile_height * sheet_line +
+                          (shape % sheet_tiles_across) * span;
     }
 
     for (int r = 0; r < map_tiles_down; ++r) {
-        // Decide the whole tile row first (mismatch lines come out in cell order), then
-        // fill its pixel lines one after the other: the image is written sequentially,
-        // while the sheet, small enough to stay in cache, is read wherever it must be.
+        // The tile row's 64 shapes first, then its pixel lines one after the other: the
+        // image is written sequentially, while the sheet, small enough to stay in cache,
+        // is read wherever it must be.
         const uint8_t* from[map_tiles_across];
+        const uint8_t* tiles = report->cell_tile + r * map_tiles_across;
         for (int c = 0; c < map_tiles_across; ++c) {
-            const uint8_t tile =
-                occupied[r][c] ? overlay_tile(entry, block, c, r, no_npcs, ignore_diff, report)
-                               : block.tiles[r * map_tiles_across + c];
-            size_t shape = tile / 4;
-            if (doors != nullptr) {
-                for (int d = 0; d < doors_per_set; ++d) {
-                    if (doors[d].x == c && doors[d].y == r) {
-                        shape = time_door_shape;
-                    }
-                }
+            from[c] = shape_at[tiles[c] / tile_variants];
+        }
+        for (int d = 0; doors != nullptr && d < doors_per_set; ++d) {
+            if (doors[d].y == r) {
+                from[doors[d].x] = shape_at[time_door_tile / tile_variants];
             }
-            from[c] = shapes.pixels.data() +
-                      (shape / sheet_tiles_across) * tile_height * sheet_line +
-                      (shape % sheet_tiles_across) * span;
         }
         uint8_t* to = image->pixels.data() + r * tile_height * image_line;
         for (size_t l = 0; l < tile_height; ++l, to += image_line) {
@@ -165,9 +186,10 @@ int format_mismatch(char* line, size_t size, const MapEntry& entry, const MapBlo
     const unsigned shown = npc.shown[slot];
     const unsigned ground = npc.ground[slot];
     return std::snprintf(line, size, render_text::mismatch_fmt, entry.map_file, slot, npc.x[slot],
-                         npc.y[slot], map_tile / 4, static_cast<int>(map_tile % 4), shown / 4,
-                         static_cast<int>(shown % 4), ground / 4, static_cast<int>(ground % 4),
-                         entry.title);
+                         npc.y[slot], map_tile / tile_variants,
+                         static_cast<int>(map_tile % tile_variants), shown / tile_variants,
+                         static_cast<int>(shown % tile_variants), ground / tile_variants,
+                         static_cast<int>(ground % tile_variants), entry.title);
 }
 
 void print_mismatches(const MapEntry& entry, const MapBlock& block,
