@@ -10,16 +10,20 @@
 #include "render/render.h"
 #include "run/run.h"
 
-namespace {
+#include <vector>
 
-constexpr std::size_t output_buffer_size = 128 * 1024; // bytes handed to the system per write
+namespace {
 
 // Renders every map and writes the whole page to `page`, naming the shapes by `names` (null:
 // by their codes). 0 when every map went in; a failure prints its line.
 int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* names,
                 std::FILE* page) {
-    MapReport reports[map_count];
-    PixelBuffer png;
+    std::vector<MapReport> reports; // 31 of 8.5 KiB: on the heap, not on a small stack
+    PngFile png;
+    if (!grow_buffer(&reports, map_count)) {
+        std::puts(common_text::memory);
+        return -1;
+    }
     write_page_head(page, options);
     for (int i = 0; i < map_count; ++i) {
         draw_run_map(options, inputs, i, &reports[i]);
@@ -28,8 +32,8 @@ int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* 
                                     image.palette};
         std::size_t size = 0;
         const int encoded = encode_png(png_image, &png, &size);
-        if (encoded == -2) {
-            std::puts(run_text::memory);
+        if (encoded == png_out_of_memory) {
+            std::puts(common_text::memory);
             return -1;
         }
         if (encoded != 0) {
@@ -38,20 +42,24 @@ int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* 
         }
         write_index_entry(page, i, reports[i], png.data(), size);
     }
-    return write_page_tail(page, options, inputs->blocks.data(), reports, inputs->shapes, names);
+    return write_page_tail(page, options, inputs->blocks.data(), reports.data(), inputs->shapes,
+                           names);
 }
 
-int run_atlas(const RunOptions& options) {
+} // namespace
+
+int run_atlas(const RunOptions& options) noexcept {
     // A names file is read whole first: a bad one ends the run before anything is written.
     ShapeNames names;
     if (options.names_path != nullptr && read_shape_names(options.names_path, &names) != 0) {
         return 1;
     }
     RunInputs inputs;
-    if (load_run_inputs(options, &inputs) != 0) {
+    if (load_run_inputs(options, run_with_image, &inputs) != 0) {
         return 1;
     }
-    if (confirm_overwrite(atlas_file, options.overwrite) != 0) {
+    const char* const files[] = {atlas_file};
+    if (confirm_replace(files, 1, options.overwrite) != 0) {
         std::printf(atlas_text::write_atlas_fmt, atlas_file);
         return 1;
     }
@@ -59,7 +67,7 @@ int run_atlas(const RunOptions& options) {
     char stream_buffer[output_buffer_size];
     NewFile page;
     if (platform_begin_new_file(atlas_file, &page) != 0) {
-        std::printf(atlas_text::open_fmt, atlas_file);
+        std::printf(common_text::open_fmt, atlas_file);
         std::printf(atlas_text::write_atlas_fmt, atlas_file);
         return 1;
     }
@@ -72,24 +80,11 @@ int run_atlas(const RunOptions& options) {
     }
     const int finished = platform_finish_new_file(&page, atlas_file);
     if (finished != 0) {
-        std::printf(finished == -2 ? atlas_text::replace_fmt : atlas_text::write_fmt, atlas_file);
+        std::printf(finished == new_file_not_replaced ? atlas_text::replace_fmt
+                                                      : atlas_text::write_fmt,
+                    atlas_file);
         std::printf(atlas_text::write_atlas_fmt, atlas_file);
         return 1;
     }
     return 0;
-}
-
-} // namespace
-
-int kopc_atlas_main(int argc, const char* const argv[]) noexcept {
-    const RunProgram program = {"kopc_atlas", run_options_map | run_options_names,
-                                "overwrite atlas.html", atlas_text::notes,
-                                sizeof atlas_text::notes / sizeof atlas_text::notes[0]};
-    RunOptions options;
-    int status = 1;
-    if (parse_command_line(argc, argv, program, &options) == 0) {
-        status = run_atlas(options);
-    }
-    std::fflush(stdout);
-    return status;
 }

@@ -28,7 +28,8 @@ int write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock b
                     const MapReport reports[], const ShapeSet& shapes,
                     const ShapeNames* names) noexcept;
 
-// The program: parse, render every map, write atlas.html. Returns the exit status.
-int kopc_atlas_main(int argc, const char* const argv[]) noexcept;
+// The run: the names, the inputs, then every map rendered into atlas.html. Returns the exit
+// status.
+int run_atlas(const RunOptions& options) noexcept;
 
 #endif

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Program entry of kopc_atlas.
 #include "atlas.h"
-#include "platform/platform.h"
+#include "messages.h"
 
 int main(int argc, char* argv[]) {
-    // As in kopc_map: the console shows UTF-8 while the program runs.
-    const unsigned console_code_page = platform_console_utf8();
-    const int status = kopc_atlas_main(argc, argv);
-    platform_console_restore(console_code_page);
-    return status;
+    const RunProgram program = {"kopc_atlas",
+                                run_options_map | run_options_names,
+                                "overwrite atlas.html",
+                                atlas_text::notes,
+                                sizeof atlas_text::notes / sizeof atlas_text::notes[0],
+                                1};
+    RunOptions options;
+    const RunSession session = run_begin(argc, argv, program, &options);
+    return run_end(session, session.go != 0 ? run_atlas(options) : 1);
 }

@@ -6,11 +6,9 @@
 namespace atlas_text {
 
 constexpr const char* notes[] = {
-    "read map data from current directory if not specified",
     "write all maps into atlas.html in the current directory",
 };
 constexpr char compress_fmt[] = "error: compress map '%s'\n";
-constexpr char open_fmt[] = "error: open '%s'\n";
 constexpr char write_fmt[] = "error: write '%s'\n";
 constexpr char replace_fmt[] = "error: replace '%s'\n";
 constexpr char write_atlas_fmt[] = "error: write atlas file '%s'\n";

@@ -172,14 +172,13 @@ int write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock b
     // The sheet the maps were drawn with, for the pictures of the legend and the description.
     const PngImage sheet = {static_cast<uint32_t>(shapes.tile_width * sheet_tiles_across),
                             static_cast<uint32_t>(shapes.tile_height * sheet_tiles_down),
-                            shapes.bit_count, shapes.pixels.data(),
-                            shapes.bit_count <= 8 ? &shapes.palette : nullptr};
-    PixelBuffer png;
+                            shapes.bit_count, shapes.pixels.data(), sheet_palette(shapes)};
+    PngFile png;
     std::size_t size = 0;
     const int encoded = encode_png(sheet, &png, &size);
     if (encoded != 0) {
-        if (encoded == -2) {
-            std::puts(run_text::memory);
+        if (encoded == png_out_of_memory) {
+            std::puts(common_text::memory);
         } else {
             std::printf(atlas_text::compress_fmt, "shapes");
         }

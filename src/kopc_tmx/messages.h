@@ -6,11 +6,12 @@
 namespace tmx_text {
 
 constexpr const char* notes[] = {
-    "read map data from current directory if not specified",
     "write every map as a Tiled map (.tmx) and their tileset (ko.tiles.tsx, ko.tiles.png)",
     "into the current directory",
 };
 constexpr char write_fmt[] = "error: write Tiled file '%s'\n";
+constexpr char write_set[] = "error: write Tiled files: the old ones stay as they were";
+constexpr char replace_set[] = "error: replace Tiled files: the old ones are back in place";
 constexpr char compress_fmt[] = "error: compress tileset image '%s'\n";
 
 } // namespace tmx_text

@@ -16,6 +16,9 @@ namespace {
 constexpr char xml_declaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 constexpr char tiled_version[] = "version=\"1.8\" tiledversion=\"1.8.2\"";
 
+// The map's layers, by their ids in Tiled's order, and the id Tiled gives the next one.
+enum LayerId { layer_tiles = 1, layer_npcs, layer_doors, next_layer_id };
+
 // `text` as an attribute value, escaped as Tiled's XML writer escapes it.
 void put_value(std::FILE* file, const char* text) {
     for (; *text != '\0'; ++text) {
@@ -109,7 +112,7 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
                    const MapBlock& block, const MapReport& report) noexcept {
     const MapEntry& entry = map_catalogue[map];
     const NpcRecord& npc = block.npc;
-    const DoorPosition* doors = map_time_doors(entry);
+    const DoorPosition* doors = report.doors;
     int objects = doors != nullptr ? doors_per_set : 0;
     for (int s = 0; s < npc_slots; ++s) {
         objects += report.standing[s];
@@ -117,9 +120,9 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
     std::fprintf(file,
                  "%s<map %s orientation=\"orthogonal\" renderorder=\"right-down\" width=\"%d\" "
                  "height=\"%d\" tilewidth=\"%d\" tileheight=\"%d\" infinite=\"0\" "
-                 "nextlayerid=\"4\" nextobjectid=\"%d\">\n <properties>\n",
+                 "nextlayerid=\"%d\" nextobjectid=\"%d\">\n <properties>\n",
                  xml_declaration, tiled_version, map_tiles_across, map_tiles_down,
-                 shapes.tile_width, shapes.tile_height, objects + 1);
+                 shapes.tile_width, shapes.tile_height, next_layer_id, objects + 1);
     // Sorted by name, as Tiled writes them. The NPC file's first 256 bytes in hex: all
     // eight arrays of every slot, also those no object shows.
     put_property(file, 2, "map_file", entry.map_file);
@@ -136,9 +139,9 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
     put_property(file, 2, "title", entry.title);
     std::fprintf(file,
                  " </properties>\n <tileset firstgid=\"1\" source=\"%s\"/>\n"
-                 " <layer id=\"1\" name=\"tiles\" width=\"%d\" height=\"%d\">\n"
+                 " <layer id=\"%d\" name=\"tiles\" width=\"%d\" height=\"%d\">\n"
                  "  <data encoding=\"csv\">\n",
-                 tileset_file, map_tiles_across, map_tiles_down);
+                 tileset_file, layer_tiles, map_tiles_across, map_tiles_down);
     for (std::size_t i = 0; i < map_file_size; ++i) {
         const bool last = i + 1 == map_file_size;
         const bool row_end = (i + 1) % map_tiles_across == 0;
@@ -148,26 +151,23 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
 
     // Each slot that stands on the map, showing the tile the run draws for it.
     const int npc_objects = objects - (doors != nullptr ? doors_per_set : 0);
-    std::fprintf(file, " <objectgroup id=\"2\" name=\"npcs\"%s\n", npc_objects > 0 ? ">" : "/>");
+    std::fprintf(file, " <objectgroup id=\"%d\" name=\"npcs\"%s\n", layer_npcs,
+                 npc_objects > 0 ? ">" : "/>");
     int id = 0;
     for (int s = 0; s < npc_slots; ++s) {
         if (report.standing[s] == 0) {
             continue;
         }
-        bool mismatch = false;
-        for (int i = 0; i < report.mismatch_count; ++i) {
-            mismatch = mismatch || report.mismatch_slots[i] == s;
-        }
         char value[3][8];
         std::snprintf(value[0], sizeof value[0], "%d", npc.ground[s]);
         std::snprintf(value[1], sizeof value[1], "%d", npc.shown[s]);
         std::snprintf(value[2], sizeof value[2], "%d", s);
-        put_tile_object(file, ++id, options.no_npcs != 0 ? npc.ground[s] : npc.shown[s], npc.x[s],
-                        npc.y[s], shapes, report.taken[s] != 0, false);
+        put_tile_object(file, ++id, report.slot_tile[s], npc.x[s], npc.y[s], shapes,
+                        report.taken[s] != 0, false);
         std::fputs("   <properties>\n", file);
         put_typed_property(file, "drawn", "bool", report.taken[s] != 0 ? "true" : "false");
         put_typed_property(file, "ground", "int", value[0]);
-        put_typed_property(file, "mismatch", "bool", mismatch ? "true" : "false");
+        put_typed_property(file, "mismatch", "bool", report.mismatch[s] != 0 ? "true" : "false");
         put_typed_property(file, "shown", "int", value[1]);
         put_typed_property(file, "slot", "int", value[2]);
         std::fputs("   </properties>\n  </object>\n", file);
@@ -176,11 +176,11 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
         std::fputs(" </objectgroup>\n", file);
     }
 
-    std::fprintf(file, " <objectgroup id=\"3\" name=\"time doors\"%s\n",
+    std::fprintf(file, " <objectgroup id=\"%d\" name=\"time doors\"%s\n", layer_doors,
                  doors != nullptr ? ">" : "/>");
     for (int d = 0; doors != nullptr && d < doors_per_set; ++d) {
-        put_tile_object(file, ++id, time_door_shape * tile_variants, doors[d].x, doors[d].y, shapes,
-                        options.time_doors != 0, true);
+        put_tile_object(file, ++id, time_door_tile, doors[d].x, doors[d].y, shapes,
+                        report.doors_drawn != 0, true);
     }
     std::fputs(doors != nullptr ? " </objectgroup>\n</map>\n" : "</map>\n", file);
 }

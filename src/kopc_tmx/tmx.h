@@ -16,9 +16,8 @@ constexpr char tileset_file[] = "ko.tiles.tsx";
 constexpr char tileset_image_file[] = "ko.tiles.png";
 constexpr char tileset_name[] = "ko.tiles";
 
-// A tile's id is its tile byte: the tileset holds each shape four times, once for each
-// value of the byte's two low bits, so the tile layer alone gives every byte back.
-constexpr int tile_variants = 4;
+// A tile's id is its tile byte: the tileset holds each shape tile_variants times, once for
+// each value of the byte's two low bits, so the tile layer alone gives every byte back.
 constexpr int tileset_columns = sheet_tiles_across * tile_variants; // 64: shape s at 4s..4s+3
 constexpr int tileset_tiles = shape_count * tile_variants;          // 256, one per byte
 

@@ -134,3 +134,15 @@ void platform_discard_new_file(NewFile* file) noexcept {
         file->temp_name[0] = '\0';
     }
 }
+
+int platform_finish_new_files(NewFile files[], const char* const final_names[],
+                              std::size_t count) noexcept {
+    int result = new_file_done;
+    for (std::size_t i = 0; i < count; ++i) {
+        const int finished = result == new_file_done
+                                 ? platform_finish_new_file(&files[i], final_names[i])
+                                 : (platform_discard_new_file(&files[i]), result);
+        result = finished;
+    }
+    return result;
+}

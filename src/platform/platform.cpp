@@ -26,6 +26,10 @@ bool platform_file_exists(const char* name) noexcept {
     return _stat(name, &status) == 0;
 }
 
+bool platform_entry_exists(const char* name) noexcept {
+    return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+}
+
 unsigned platform_console_utf8() noexcept {
     // Without the UTF-8 code page (Windows before 10 1903 ignores the manifest) the names
     // are in the ANSI code page, and the console is left as it was.
@@ -143,6 +147,11 @@ std::FILE* platform_open_read(const char* path) noexcept {
 bool platform_file_exists(const char* name) noexcept {
     struct stat status;
     return stat(name, &status) == 0;
+}
+
+bool platform_entry_exists(const char* name) noexcept {
+    struct stat status;
+    return lstat(name, &status) == 0;
 }
 
 // Terminals here take the bytes as they are.

@@ -36,6 +36,9 @@ std::FILE* platform_open_read(const char* path) noexcept;
 // True when the host's file status query finds `name` (exact name, no case folding).
 bool platform_file_exists(const char* name) noexcept;
 
+// True when an entry of that exact name exists, a link itself included (a dangling one too).
+bool platform_entry_exists(const char* name) noexcept;
+
 // A console shows the program's text in UTF-8, the code page its names arrive in, while
 // pipes and files get the same bytes either way. When standard output is a console and the
 // program runs with the UTF-8 code page, sets the console's output code page to UTF-8 and
@@ -103,6 +106,9 @@ int platform_write_spans(std::FILE* stream, const WriteSpan* spans, std::size_t 
 // Renames `from` to `to`, replacing a file of that name in one step. 0 on success.
 int platform_replace_file(const char* from, const char* to) noexcept;
 
+// Results of the new-file functions.
+enum NewFileResult : int { new_file_done = 0, new_file_failed = -1, new_file_not_replaced = -2 };
+
 // A file being written under a temporary name in the folder of its final name, so that a
 // reader never sees it half written and two runs never share one.
 struct NewFile {
@@ -123,5 +129,19 @@ int platform_finish_new_file(NewFile* file, const char* final_name) noexcept;
 
 // Closes the stream and removes the temporary file: for every path that does not finish it.
 void platform_discard_new_file(NewFile* file) noexcept;
+
+// Puts a set of files in place together: files[i] takes final_names[i].
+int platform_finish_new_files(NewFile files[], const char* const final_names[],
+                              std::size_t count) noexcept;
+
+// Bytes a program's output stream hands to the system per write: far fewer calls than the
+// default few KiB.
+constexpr std::size_t output_buffer_size = 128 * 1024;
+
+// The lines that modules of every layer print alike, typed once here at the bottom.
+namespace common_text {
+constexpr char open_fmt[] = "error: open '%s'\n";
+constexpr char memory[] = "error: memory exhausted!";
+} // namespace common_text
 
 #endif

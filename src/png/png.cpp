@@ -34,7 +34,7 @@ struct DeflateEnd {
 
 // The output so far: `used` bytes of `png`, grown on demand; the open chunk starts at `chunk`.
 struct PngOutput {
-    PixelBuffer* png;
+    PngFile* png;
     std::size_t used;
     std::size_t chunk;
 };
@@ -122,7 +122,7 @@ uint32_t png_crc(uint32_t crc, const uint8_t* data, std::size_t size) noexcept {
     return static_cast<uint32_t>(crc32_z(crc, data, size));
 }
 
-int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexcept {
+int encode_png(const PngImage& image, PngFile* png, std::size_t* size) noexcept {
     // What the encoder takes: BMP's bit counts, a palette with at least one entry up to 8
     // bits (PNG's palette images need their PLTE), PNG's dimensions (1 to 2^31 - 1), and an
     // image whose bytes, 4 a pixel at most in and out, can be counted in size_t.
@@ -133,20 +133,20 @@ int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexc
     if (!known || image.width == 0 || image.width > png_max_dimension || image.height == 0 ||
         image.height > png_max_dimension || image.width > SIZE_MAX / 4 / image.height ||
         (paletted && (image.palette == nullptr || image.palette->empty()))) {
-        return -1;
+        return png_failed;
     }
     const std::size_t width = image.width, height = image.height;
     const std::size_t line_size = 1 + (paletted ? (width * bits + 7) / 8 : 3 * width);
     PixelBuffer line;
     PngOutput out = {png, 0, 0};
     if (!grow_buffer(&line, line_size) || !grow_buffer(png, sizeof png_signature)) {
-        return -2;
+        return png_out_of_memory;
     }
     std::memcpy(png->data(), png_signature, sizeof png_signature);
     out.used = sizeof png_signature;
 
     if (!begin_chunk(&out, "IHDR", 13)) {
-        return -2;
+        return png_out_of_memory;
     }
     uint8_t* at = png->data() + out.used;
     put_u32(at, image.width);
@@ -160,7 +160,7 @@ int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexc
     if (paletted) {
         const std::size_t entries = std::min(image.palette->size(), std::size_t{1} << bits);
         if (!begin_chunk(&out, "PLTE", 3 * entries)) {
-            return -2;
+            return png_out_of_memory;
         }
         at = png->data() + out.used;
         for (std::size_t i = 0; i < entries; ++i, at += 3) {
@@ -182,7 +182,7 @@ int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexc
     // The deflated lines fill IDAT chunks of idat_chunk_size bytes one after the other; a
     // new chunk is opened only when deflate has more to give.
     if (!begin_chunk(&out, "IDAT", idat_chunk_size)) {
-        return -2;
+        return png_out_of_memory;
     }
     for (std::size_t y = 0; y <= height; ++y) {
         const int flush = y < height ? Z_NO_FLUSH : Z_FINISH;
@@ -202,7 +202,7 @@ int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexc
             if (filled == idat_chunk_size) {
                 end_chunk(&out);
                 if (!begin_chunk(&out, "IDAT", idat_chunk_size)) {
-                    return -2;
+                    return png_out_of_memory;
                 }
                 filled = 0;
             }
@@ -211,13 +211,13 @@ int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexc
             result = deflate(&stream, flush);
             out.used = static_cast<std::size_t>(stream.next_out - out.png->data());
             if (result == Z_STREAM_ERROR) {
-                return -1;
+                return png_failed;
             }
         } while (flush == Z_FINISH ? result != Z_STREAM_END : stream.avail_in > 0 || left > 0);
     }
     end_chunk(&out);
     if (!begin_chunk(&out, "IEND", 0)) {
-        return -2;
+        return png_out_of_memory;
     }
     end_chunk(&out);
     *size = out.used;

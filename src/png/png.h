@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // An image to encode: top-down, no line padding, one byte per pixel up to 8 bits (the
 // palette index), 2, 3 or 4 bytes per pixel above, in BMP byte order.
@@ -21,11 +22,19 @@ struct PngImage {
     const Palette* palette; // up to 8 bits: at least one entry; ignored above
 };
 
+// A PNG file's bytes in memory: grown without clearing, as the encoder writes every byte.
+using PngFile = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
+
+// Results of encode_png besides 0.
+constexpr int png_failed = -1;
+constexpr int png_out_of_memory = -2;
+
 // The PNG file of `image` into the first `*size` bytes of `png`, its pixels in IDAT chunks
-// of 8 KiB. 0 when done, -2 when memory ran out, -1 for an image the encoder does not take
-// (bit counts other than those above, no palette entry, a width or height of 0 or above
-// PNG's 2^31 - 1; `png` and `*size` are left as they are) or any other failure.
-int encode_png(const PngImage& image, PixelBuffer* png, std::size_t* size) noexcept;
+// of 8 KiB. 0 when done, png_out_of_memory when memory ran out, png_failed for an image the
+// encoder does not take (bit counts other than those above, no palette entry, a width or
+// height of 0 or above PNG's 2^31 - 1; `png` and `*size` are left as they are) or any other
+// failure.
+int encode_png(const PngImage& image, PngFile* png, std::size_t* size) noexcept;
 
 // The CRC-32 of PNG chunks (ISO 3309), continued from `crc` (0 to start).
 uint32_t png_crc(uint32_t crc, const uint8_t* data, std::size_t size) noexcept;

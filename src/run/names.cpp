@@ -34,11 +34,13 @@ int hex_digit(char c) {
 }
 
 // The code points of [text, end) into `count`, or false when the bytes are not UTF-8
-// (overlong forms, surrogates and values past U+10FFFF included). `control` is set when a
-// C0 or C1 control character or DEL is among them.
-bool count_utf8(const unsigned char* text, const unsigned char* end, int* count, bool* control) {
+// (overlong forms, surrogates and values past U+10FFFF included). `forbidden` is set when a
+// character that no name may hold is among them: C0 and C1 controls and DEL, U+FFFE and
+// U+FFFF (which XML forbids, and Tiled's files are XML), and the bidirectional controls
+// U+202A-U+202E and U+2066-U+2069, which would turn the text around them.
+bool count_utf8(const unsigned char* text, const unsigned char* end, int* count, bool* forbidden) {
     *count = 0;
-    *control = false;
+    *forbidden = false;
     while (text < end) {
         const unsigned lead = *text++;
         int more = 0;
@@ -62,7 +64,9 @@ bool count_utf8(const unsigned char* text, const unsigned char* end, int* count,
         if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
             return false;
         }
-        *control = *control || value < 0x20 || (value >= 0x7F && value <= 0x9F);
+        *forbidden = *forbidden || value < 0x20 || (value >= 0x7F && value <= 0x9F) ||
+                     value == 0xFFFE || value == 0xFFFF || (value >= 0x202A && value <= 0x202E) ||
+                     (value >= 0x2066 && value <= 0x2069);
         ++*count;
     }
     return true;
@@ -73,8 +77,8 @@ bool count_utf8(const unsigned char* text, const unsigned char* end, int* count,
 const char* take_line(const char* line, const char* end, ShapeNames* names, bool* seen) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(line);
     int length = 0;
-    bool control = false;
-    if (!count_utf8(bytes, bytes + (end - line), &length, &control)) {
+    bool forbidden = false;
+    if (!count_utf8(bytes, bytes + (end - line), &length, &forbidden)) {
         return msg_bad_utf8;
     }
     bool blank = true;
@@ -95,7 +99,7 @@ const char* take_line(const char* line, const char* end, ShapeNames* names, bool
     }
     seen[code] = true;
     const int name_length = length - 3; // the code and the space are one byte each
-    if (name_length < 1 || name_length > max_shape_name_length || control) {
+    if (name_length < 1 || name_length > max_shape_name_length || forbidden) {
         return msg_bad_name;
     }
     names->name[code].assign(line + 3, end);
@@ -153,7 +157,7 @@ int read_shape_names(const char* path, ShapeNames* names) noexcept {
     try {
         return read_names(path, names);
     } catch (const std::bad_alloc&) {
-        std::puts(run_text::memory);
+        std::puts(common_text::memory);
         return -1;
     }
 }

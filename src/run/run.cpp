@@ -5,17 +5,18 @@
 #include "run/run.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 static const char fmt_usage_first[] = "usage: %s [options] [DATA-PATH]\n";
 static const char fmt_illegal_parameter[] = "error: illegal parameter '%s'\n";
-static const char msg_no_shape_file[] = "error: no shape bitmap filename";
-static const char msg_no_names_file[] = "error: no shape names filename";
+static const char msg_data_path_note[] = "read map data from current directory if not specified";
 static const char fmt_unknown_option[] = "error: unknown option '%s'\n";
 static const char fmt_read_shape_bitmap[] = "error: read shape bitmap '%s'\n";
 static const char msg_read_shapes[] = "error: read shapes";
 static const char msg_read_map_data[] = "error: read map data";
+static const char fmt_more_exist[] = "'%s' and %u more of the files to write already exist\n";
 
 namespace {
 
@@ -33,30 +34,40 @@ enum OptionId {
 };
 
 // One option: its short and long spelling (null: none), the name of its argument (null:
-// it takes none), its help (null for --overwrite, whose help is the program's), and the
-// set it belongs to. Usage lines list them in this order, help at column 32.
+// it takes none) and the line printed when the argument is missing, its help (null for
+// --overwrite, whose help is the program's), and the set it belongs to. Usage lines list
+// them in this order, help at column 32; the options as typed follow it too.
 struct OptionRow {
     OptionId id;
     const char* short_name;
     const char* long_name;
     const char* argument;
+    const char* missing;
     const char* help[2]; // a second help line where one is not enough
     unsigned set;
 };
 
 const OptionRow option_table[] = {
-    {opt_cga, nullptr, "--cga", nullptr, {"read CGA version shapes"}, run_options_map},
-    {opt_ega, nullptr, "--ega", nullptr, {"read EGA version shapes (default)"}, run_options_map},
+    {opt_cga, nullptr, "--cga", nullptr, nullptr, {"read CGA version shapes"}, run_options_map},
+    {opt_ega,
+     nullptr,
+     "--ega",
+     nullptr,
+     nullptr,
+     {"read EGA version shapes (default)"},
+     run_options_map},
     {opt_shape,
      "-s",
      "--shape",
      "SHAPES-BMP",
+     "error: no shape bitmap filename",
      {"read shape data from specified file"},
      run_options_map},
-    {opt_no_npcs, "-n", "--no-npcs", nullptr, {"draw no NPCs/monsters"}, run_options_map},
+    {opt_no_npcs, "-n", "--no-npcs", nullptr, nullptr, {"draw no NPCs/monsters"}, run_options_map},
     {opt_no_mon_files,
      nullptr,
      "--no-mon-files",
+     nullptr,
      nullptr,
      {"not use NPCs/monsters data files"},
      run_options_map},
@@ -64,17 +75,19 @@ const OptionRow option_table[] = {
      nullptr,
      "--ignore-diff",
      nullptr,
+     nullptr,
      {"ignore difference of map and mon data", "use mon data"},
      run_options_map},
-    {opt_time_doors, "-t", "--time-doors", nullptr, {"draw time doors"}, run_options_map},
+    {opt_time_doors, "-t", "--time-doors", nullptr, nullptr, {"draw time doors"}, run_options_map},
     {opt_names,
      nullptr,
      "--names",
      "FILE",
+     "error: no shape names filename",
      {"read shape names from specified file"},
      run_options_names},
-    {opt_overwrite, nullptr, "--overwrite", nullptr, {nullptr}, run_options_map},
-    {opt_help, "-?", "--help", nullptr, {"print usage"}, run_options_map},
+    {opt_overwrite, nullptr, "--overwrite", nullptr, nullptr, {nullptr}, run_options_map},
+    {opt_help, "-?", "--help", nullptr, nullptr, {"print usage"}, run_options_map},
 };
 
 constexpr int help_column = 32;
@@ -114,6 +127,7 @@ void print_usage(const RunProgram& program) noexcept {
         }
     }
     std::puts("");
+    std::puts(msg_data_path_note);
     for (std::size_t i = 0; i < program.note_count; ++i) {
         std::puts(program.notes[i]);
     }
@@ -140,7 +154,7 @@ int parse_command_line(int argc, const char* const argv[], const RunProgram& pro
         }
         // An option's argument is the next one, taken even if it begins with '-'.
         if (row->argument != nullptr && i + 1 >= argc) {
-            std::puts(row->id == opt_shape ? msg_no_shape_file : msg_no_names_file);
+            std::puts(row->missing);
             return -1;
         }
         switch (row->id) {
@@ -179,7 +193,7 @@ int parse_command_line(int argc, const char* const argv[], const RunProgram& pro
     return 0;
 }
 
-int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept {
+int load_run_inputs(const RunOptions& options, RunImage with_image, RunInputs* inputs) noexcept {
     ShapeSet& shapes = inputs->shapes;
     if (options.use_shape_bitmap) {
         if (read_shape_bitmap(options.shape_bitmap_path, &shapes, sheet_tiles_across,
@@ -196,15 +210,16 @@ int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept {
     // Its pages are made resident in one step, not faulted in one by one as the first map
     // is drawn.
     MapImage& image = inputs->image;
-    if (size_map_image(shapes, &image) != 0 || !grow_buffer(&image.pixels, image.data_size) ||
-        platform_populate(image.pixels.data(), image.pixels.size()) != 0) {
-        std::puts(run_text::memory);
+    if (with_image == run_with_image &&
+        (size_map_image(shapes, &image) != 0 || !grow_buffer(&image.pixels, image.data_size) ||
+         platform_populate(image.pixels.data(), image.pixels.size()) != 0)) {
+        std::puts(common_text::memory);
         return -1;
     }
 
     // 31 blocks of 4352 bytes: on the heap, they would crowd a small stack.
     if (!grow_buffer(&inputs->blocks, map_count)) {
-        std::puts(run_text::memory);
+        std::puts(common_text::memory);
         return -1;
     }
     if (load_map_data(options.data_path, map_catalogue, inputs->blocks.data()) != 0) {
@@ -212,6 +227,14 @@ int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept {
         return -1;
     }
     return 0;
+}
+
+void decide_run_map(const RunOptions& options, const RunInputs& inputs, int map,
+                    MapReport* report) noexcept {
+    const MapEntry& entry = map_catalogue[map];
+    decide_map(entry, inputs.blocks[map], options.time_doors, options.no_npcs, options.no_mon_files,
+               options.ignore_diff, report);
+    print_mismatches(entry, inputs.blocks[map], *report);
 }
 
 void draw_run_map(const RunOptions& options, RunInputs* inputs, int map,
@@ -222,17 +245,82 @@ void draw_run_map(const RunOptions& options, RunInputs* inputs, int map,
     print_mismatches(entry, inputs->blocks[map], *report);
 }
 
-void format_run_options(char text[run_options_text_size], const RunOptions& options) noexcept {
-    const char* name = options.shape_bitmap_path;
-    for (const char* c = name; options.use_shape_bitmap != 0 && *c != '\0'; ++c) {
-        name = *c == '/' || *c == '\\' ? c + 1 : name;
+// Whether the row's option is in force: the shape source chosen, or a flag that is set.
+static bool option_in_force(const OptionRow& row, const RunOptions& options) {
+    switch (row.id) {
+    case opt_cga:
+        return options.use_shape_bitmap == 0 && options.cga != 0;
+    case opt_ega:
+        return options.use_shape_bitmap == 0 && options.cga == 0;
+    case opt_shape:
+        return options.use_shape_bitmap != 0;
+    case opt_no_npcs:
+        return options.no_npcs != 0;
+    case opt_no_mon_files:
+        return options.no_mon_files != 0;
+    case opt_ignore_diff:
+        return options.ignore_diff != 0;
+    case opt_time_doors:
+        return options.time_doors != 0;
+    case opt_names:
+    case opt_overwrite:
+    case opt_help:
+        break; // how the run went, not how the maps were drawn
     }
-    std::snprintf(text, run_options_text_size, "%s%s%s%s%s%s",
-                  options.use_shape_bitmap != 0 ? "-s "
-                  : options.cga != 0            ? "--cga"
-                                                : "--ega",
-                  options.use_shape_bitmap != 0 ? name : "", options.no_npcs != 0 ? " -n" : "",
-                  options.no_mon_files != 0 ? " --no-mon-files" : "",
-                  options.ignore_diff != 0 ? " --ignore-diff" : "",
-                  options.time_doors != 0 ? " -t" : "");
+    return false;
+}
+
+void format_run_options(char text[run_options_text_size], const RunOptions& options) noexcept {
+    std::size_t used = 0;
+    text[0] = '\0';
+    for (const OptionRow& row : option_table) {
+        if (!option_in_force(row, options)) {
+            continue;
+        }
+        // The shape bitmap by its file name alone.
+        const char* name = row.argument != nullptr ? options.shape_bitmap_path : "";
+        for (const char* c = name; *c != '\0'; ++c) {
+            name = *c == '/' || *c == '\\' ? c + 1 : name;
+        }
+        const int written =
+            std::snprintf(text + used, run_options_text_size - used, "%s%s%s%s",
+                          used > 0 ? " " : "", row.short_name ? row.short_name : row.long_name,
+                          row.argument != nullptr ? " " : "", name);
+        used = written < 0 ? used : std::min(run_options_text_size - 1, used + written);
+    }
+}
+
+RunSession run_begin(int argc, const char* const argv[], const RunProgram& program,
+                     RunOptions* options) noexcept {
+    // The console shows UTF-8 while the program runs; run_end flushes standard output before
+    // the console's own code page comes back, so every line reaches it as UTF-8.
+    RunSession session = {&program, platform_console_utf8(), 0};
+    session.go = parse_command_line(argc, argv, program, options) == 0;
+    return session;
+}
+
+int run_end(const RunSession& session, int status) noexcept {
+    const bool lost = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    platform_console_restore(session.console_code_page);
+    return lost && session.program->output_checked != 0 ? 1 : status;
+}
+
+int confirm_replace(const char* const names[], std::size_t count, int overwrite) noexcept {
+    const char* first = nullptr;
+    std::size_t existing = 0;
+    for (std::size_t i = 0; i < count && overwrite == 0; ++i) {
+        if (platform_entry_exists(names[i])) {
+            first = first != nullptr ? first : names[i];
+            ++existing;
+        }
+    }
+    if (existing == 0) {
+        return 0;
+    }
+    if (existing == 1) {
+        std::printf(overwrite_text::exists_fmt, first);
+    } else {
+        std::printf(fmt_more_exist, first, static_cast<unsigned>(existing - 1));
+    }
+    return ask_yes_no(overwrite_text::question) != 0 ? 0 : -1;
 }

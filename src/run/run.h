@@ -34,18 +34,20 @@ enum RunOptionSet : unsigned {
 };
 
 // What a program tells the run layer about itself: its name (the usage text's first line),
-// the option rows it takes, what its --overwrite replaces, and the lines that close its
-// usage text.
+// the option rows it takes, what its --overwrite replaces, the lines that close its usage
+// text (after the note on the data path that every program shares), and whether a failed
+// write to standard output fails its run (kopc_map's status tells of its images alone).
 struct RunProgram {
     const char* name;
     unsigned options;           // RunOptionSet bits
     const char* overwrite_help; // "overwrite output files" for kopc_map
-    const char* const* notes;   // after the options and an empty line
+    const char* const* notes;   // after the options, an empty line and the data path note
     std::size_t note_count;
+    int output_checked; // 1: a lost line on standard output ends the run with status 1
 };
 
 // Prints the program's usage text: "usage: NAME [options] [DATA-PATH]", then one line per
-// option the program takes (in the table's order), then its notes.
+// option the program takes (in the table's order), then the notes.
 void print_usage(const RunProgram& program) noexcept;
 
 // Fills `options` from the arguments after the program name; -?/--help prints the usage.
@@ -53,6 +55,25 @@ void print_usage(const RunProgram& program) noexcept;
 // printed), with status 1.
 int parse_command_line(int argc, const char* const argv[], const RunProgram& program,
                        RunOptions* options) noexcept;
+
+// Every program's main: run_begin sets the console up and parses the command line into
+// `options` (go: 1 when the run should go ahead); the program runs; run_end flushes standard
+// output, gives the console back and returns the exit status: `status`, or 1 for a program
+// whose output is checked when a line could not be written.
+struct RunSession {
+    const RunProgram* program;
+    unsigned console_code_page;
+    int go;
+};
+RunSession run_begin(int argc, const char* const argv[], const RunProgram& program,
+                     RunOptions* options) noexcept;
+int run_end(const RunSession& session, int status) noexcept;
+
+// Before a program replaces files that are not maps (an existing entry, a link included):
+// unless `overwrite` is set and when any of the `count` files named exists, says so (by name
+// when it is one, by the first and how many more otherwise) and asks once for all of them. 0
+// when they may be written, -1 when the answer was no.
+int confirm_replace(const char* const names[], std::size_t count, int overwrite) noexcept;
 
 // What every map is drawn from. The image borrows the shape set's palette, so the record
 // can be neither copied nor moved: it stays where it was filled.
@@ -71,12 +92,17 @@ static_assert(!std::is_copy_constructible<RunInputs>::value &&
                   !std::is_move_assignable<RunInputs>::value,
               "image.palette points into shapes: a copy or a move would leave it dangling");
 
-// Shapes (from the executable or the shape bitmap), the image, then all map data, each
-// failure printed with its own line. 0 when all are in place.
-int load_run_inputs(const RunOptions& options, RunInputs* inputs) noexcept;
+// Whether a program draws map images (kopc_map, the atlas) or uses the decisions alone.
+enum RunImage { run_no_image = 0, run_with_image = 1 };
 
-// Draws catalogue row `map` into inputs->image with the run's options, fills `report` and
-// prints its mismatch lines.
+// Shapes (from the executable or the shape bitmap), the image when asked for, then all map
+// data, each failure printed with its own line. 0 when all are in place.
+int load_run_inputs(const RunOptions& options, RunImage image, RunInputs* inputs) noexcept;
+
+// Decides catalogue row `map` with the run's options into `report` and prints its mismatch
+// lines; draw_run_map also draws it into inputs->image.
+void decide_run_map(const RunOptions& options, const RunInputs& inputs, int map,
+                    MapReport* report) noexcept;
 void draw_run_map(const RunOptions& options, RunInputs* inputs, int map,
                   MapReport* report) noexcept;
 
@@ -96,9 +122,10 @@ int read_shape_names(const char* path, ShapeNames* names) noexcept;
 // (at most 255 characters, 765 bytes of UTF-8 from Windows' UTF-16).
 constexpr std::size_t run_options_text_size = 1024;
 
-// The options the maps were drawn with, as they are typed, into `text`: "--ega", "--cga" or
-// "-s NAME" (the shape bitmap by its file name alone: the maps do not depend on where it
-// was), then " -n", " --no-mon-files", " --ignore-diff" and " -t" where set.
+// The options the maps were drawn with, as they are typed (each by its short spelling where
+// it has one), into `text`: "--ega", "--cga" or "-s NAME" (the shape bitmap by its file
+// name alone: the maps do not depend on where it was), then " -n", " --no-mon-files",
+// " --ignore-diff" and " -t" where set.
 void format_run_options(char text[run_options_text_size], const RunOptions& options) noexcept;
 
 // The length of a file name without its extension (from its last '.' on, when it has one):
@@ -113,10 +140,5 @@ constexpr std::size_t file_stem_length(const char* name) noexcept {
 static_assert(file_stem_length("ko.Elderdays.bmp") == 12 && file_stem_length("ko.Q.png") == 4 &&
                   file_stem_length("MAPX00") == 6,
               "the extension alone is cut, whatever its length, and a name without one is whole");
-
-// The run's messages that programs print too.
-namespace run_text {
-constexpr char memory[] = "error: memory exhausted!";
-} // namespace run_text
 
 #endif

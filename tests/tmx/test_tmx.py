@@ -29,12 +29,14 @@ ONE_BIT = kopc_data.bmp_bytes(128, 32, 1, [(x // 8 + y // 8 * 16 >> (x + y) % 6 
 RUNS = [((), "--ega"), (("--cga", "-t"), "--cga -t"), (("-n", "--ignore-diff"), "--ega -n --ignore-diff"),
         (("-s", "data/shapes24.bmp"), "-s shapes24.bmp"),
         (("-s", "one.bmp", "--no-mon-files"), "-s one.bmp --no-mon-files")]
-NAMES = "\ufeff# names\r\n\r\n2a a'b&\"<>\r\n0F " + "é" * 40 + "\n"
+NAMES = "\ufeff# names\r\n\r\n2a a'b&\"<>\xa0\u2029\u206a\ufffd\r\n0F " + "é" * 40 + "\n"
 BAD_NAMES = [(b"40 x", 1, "bad shape code"), (b"# c\n\n2a a\n2A b\n", 4, "repeated shape code"),
              (b"01 a\xc3\n", 1, "invalid UTF-8"), (b"01 \xc0\xaf", 1, "invalid UTF-8"), (b"01\tx", 1, "bad shape code"),
              (("01 " + "é" * 40 + "\r\n02 " + "é" * 41).encode(), 2, "bad name"), (b"0g x", 1, "bad shape code"),
              (b"01 a\x7f", 1, "bad name"), (b"01", 1, "bad name"), (b"01 \xc2\x85", 1, "bad name"),
-             (b"\xef\xbb\xbf\n3f \xf0\x9f\x98\x80\n01 \xed\xa0\x80", 3, "invalid UTF-8")]
+             (b"\xef\xbb\xbf\n3f \xf0\x9f\x98\x80\n01 \xed\xa0\x80", 3, "invalid UTF-8")] + [
+                 (b"01 a" + c.encode(), 1, "bad name") for c in "\x9f\ufffe\uffff\u202a\u202e\u2066\u2069"]
+KEPT = "error: write Tiled files: the old ones stay as they were\n"
 
 
 class Tmx(kopc_data.ProgramTest):
@@ -96,7 +98,7 @@ class Tmx(kopc_data.ProgramTest):
         self.tmx("--names", "names.txt", "data", status=0)
         tiles = ET.parse(self.path("ko.tiles.tsx")).getroot().findall("tile")
         self.assertEqual([(int(t.get("id")), t.find("*/property").get("value")) for t in tiles],
-                         [(i, {0x2A: "a'b&\"<>", 0x0F: "é" * 40}.get(i // 4, "%02X" % (i // 4))) for i in range(256)])
+                         [(i, {0x2A: "a'b&\"<>\xa0\u2029\u206a\ufffd", 0x0F: "é" * 40}.get(i // 4, "%02X" % (i // 4))) for i in range(256)])
         for name in TMX + ["ko.tiles.tsx"]:
             export = ["--export-map", "tmx"] if name.endswith(".tmx") else ["--export-tileset", "tsx"]
             subprocess.run(["tiled", *export, name, "again"], cwd=self.dir, env=ENV, capture_output=True, check=True,
@@ -117,10 +119,11 @@ class Tmx(kopc_data.ProgramTest):
             self.tmx("--names", "n.txt", "data", status=1, out="error: shape names 'n.txt' line %d: %s\n" % (
                 line, what))
         self.assertEqual(sorted(os.listdir(self.dir)), ["data", "n.txt", "one.bmp"])
-        for old in ("ko.Kessa.tmx", "ko.tiles.png"):
+        for old, exist in (("ko.Kessa.tmx", "'ko.Kessa.tmx' already exists"),
+                           ("ko.tiles.png", "'ko.tiles.png' and 1 more of the files to write already exist")):
             kopc_data.write(self.path(old), b"old")
-            question = "'%s' already exists\noverwrite ? (Y or N): " % old
-            self.tmx("data", stdin=b"x\nn", status=1, out=question + "error: write Tiled file '%s'\n" % old)
+            question = exist + "\noverwrite ? (Y or N): "
+            self.tmx("data", stdin=b"x\nn", status=1, out=question + KEPT)
             self.assert_file("ko.Kessa.tmx", b"old")
             self.assertEqual(sorted(os.listdir(self.dir)), sorted(["data", "n.txt", "one.bmp", "ko.Kessa.tmx"] +
                                                                   ["ko.tiles.png"] * (old != "ko.Kessa.tmx")))
@@ -129,10 +132,10 @@ class Tmx(kopc_data.ProgramTest):
         self.assertEqual([n for n in sorted(os.listdir(self.dir)) if n[-4:] in (".tmx", ".tsx", ".png")], TILED)
         self.assertEqual(self.tmx("--overwrite", "data", stdin=None, status=0)[1].decode(), lines)
         if not kopc_data.windows_program():  # a full disk (a file size limit) spoils no file
-            before = self.read("ko.Elderdays.tmx")
-            self.tmx("--overwrite", "data", status=1, preexec=kopc_data.file_size_limit(16384),
-                     out="error: write Tiled file 'ko.Elderdays.tmx'\n")
-            self.assertEqual((self.read("ko.Elderdays.tmx"), [n for n in os.listdir(self.dir) if ".part" in n]), (before, []))
+            before = {n: self.read(n) for n in TILED}
+            self.tmx("--overwrite", "-s", "one.bmp", "data", status=1, preexec=kopc_data.file_size_limit(16384),
+                     out=lines + KEPT)
+            self.assertEqual(({n: self.read(n) for n in TILED}, [n for n in os.listdir(self.dir) if ".part" in n]), (before, []))
 
 
 if __name__ == "__main__":
