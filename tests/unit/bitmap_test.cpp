@@ -159,6 +159,14 @@ TEST(BitmapWriter, Failures) {
     EXPECT_EQ(write_bitmap(read_only.file.get(), h, nullptr, pixels), -1);
     EXPECT_EQ(GetCapturedStdout(), "error: write_bitmap() - can't write bitmap header\n");
 
+    // A stream whose error flag an earlier failure set (a read from a write-only stream): the
+    // packed rows all go into its buffer, yet the result tells of the failure.
+    TempFile spoiled = temp_with({}, "-spoiled");
+    spoiled.file.reset(std::fopen(spoiled.name.c_str(), "wb"));
+    ASSERT_TRUE(std::fgetc(spoiled.file.get()) == EOF && std::ferror(spoiled.file.get()));
+    ASSERT_EQ(create_bitmap_header(&h, 16, 2, 4), 0);
+    EXPECT_EQ(write_bitmap(spoiled.file.get(), h, nullptr, PixelBuffer(32)), -1);
+
     // A full disk noticed only when the last packed bytes reach the stream: its buffer holds
     // the header and the palette (118 bytes), not the 16 bytes of rows behind them.
     FilePtr full(std::fopen("/dev/full", "wb"));
