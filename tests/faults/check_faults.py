@@ -28,15 +28,17 @@ def run(command, args, cwd, fail_at):
     return r.returncode, r.stdout.decode("latin-1").replace("\r\n", "\n"), r.stderr
 
 
-def allocation_loop(command, args, stages, out_dir, images=None):
-    """Fails allocation 1, 2, ... until a run succeeds, whose maps must be `images` (by
-    name) when given; returns a list of problems."""
+def allocation_loop(command, args, stages, out_dir, images=None, outputs=kopc_data.OUTPUTS):
+    """Fails allocation 1, 2, ... until a run succeeds, whose files must be `outputs` and,
+    when given, `images` (by name); returns a list of problems. With no `stages`, a failing
+    run's lines need only tell of the exhausted memory."""
     seen = []
     for n in range(1, 2000):
         status, out, err = run(command, args, out_dir, n)
         if status == 0:
             break
-        if status != 1 or err or out not in stages or os.listdir(out_dir):
+        if status != 1 or err or os.listdir(out_dir) or (
+                out not in stages if stages else "error: memory exhaust" not in out):
             return ["allocation %d failing: status %d, stdout %r, stderr %r, files %r"
                     % (n, status, out, err[:2000], os.listdir(out_dir))]
         if not seen or seen[-1] != out:
@@ -48,9 +50,9 @@ def allocation_loop(command, args, stages, out_dir, images=None):
                 return [name + " differs"]
         os.remove(os.path.join(out_dir, name))
     print("%s: %d allocations, each failed once, %d stacks" % (args[0], n - 1, len(seen)))
-    if status != 0 or written != sorted(kopc_data.OUTPUTS):
-        return ["no run got through with all maps written"]
-    return [] if seen == stages else ["stacks met in this order:\n%s\nwant:\n%s"
+    if status != 0 or written != sorted(outputs):
+        return ["no run got through with all files written"]
+    return [] if seen == stages or not stages else ["stacks met in this order:\n%s\nwant:\n%s"
                                        % ("".join(seen), "".join(stages))]
 
 
@@ -83,6 +85,14 @@ def main():
             problems += allocation_loop(command, ["-s", shape, "--overwrite", data], [
                 "error: memory exhaust!\nerror: read '%s'\nerror: read shape bitmap '%s'\n"
                 % (shape, shape), MEMORY] + data_stages, out_dir, images)
+        # The companions, their names files read too (an allocation there is the first to fail).
+        kopc_data.write(os.path.join(work, "names.txt"), b"2a chest\n3f " + "\u00e9".encode() * 40 + b"\n")
+        tiled = ["ko.tiles.png", "ko.tiles.tsx"] + [n[:-3] + "tmx" for n in kopc_data.OUTPUTS]
+        for variable, outputs in (("KOPC_ATLAS_FAILALLOC", ["atlas.html"]), ("KOPC_TMX_FAILALLOC", tiled)):
+            if os.environ.get(variable):
+                problems += allocation_loop(command[:-1] + [os.path.abspath(os.environ[variable])],
+                                            ["--names", "../names.txt", "--overwrite", data], None, out_dir,
+                                            outputs=outputs)
     for p in problems:
         print("FAIL " + p)
     return 1 if problems else 0
