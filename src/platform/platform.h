@@ -36,6 +36,15 @@ std::FILE* platform_open_read(const char* path) noexcept;
 // True when the host's file status query finds `name` (exact name, no case folding).
 bool platform_file_exists(const char* name) noexcept;
 
+// True when an entry of that exact name exists, a link itself included (a link to nowhere
+// counts), unlike platform_file_exists, which follows links.
+bool platform_entry_exists(const char* name) noexcept;
+
+// Opens `path`, resolved as platform_open_read resolves it, for binary reading when it is a
+// regular file, without ever waiting on a FIFO for a writer. 0 when open; -1 when it cannot
+// be opened; -2 when it is no regular file (a FIFO, a device, a folder, a socket).
+int platform_open_regular(const char* path, FilePtr* file) noexcept;
+
 // A console shows the program's text in UTF-8, the code page its names arrive in, while
 // pipes and files get the same bytes either way. When standard output is a console and the
 // program runs with the UTF-8 code page, sets the console's output code page to UTF-8 and

@@ -1,18 +1,25 @@
 // SPDX-License-Identifier: MIT
 // The platform module's memory and fast loops, against plain loops written here: the
 // nibble packing (by whichever path this build and processor take) for every length and
-// alignment, the gather of image lines, the blocks that pixel buffers come from, and new
-// files under temporary names.
+// alignment, the gather of image lines, the blocks that pixel buffers come from, new files
+// under temporary names and sets of them, and what opens as a regular file.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 #ifndef _WIN32
+#include <dirent.h>
+#include <ftw.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -112,5 +119,58 @@ TEST(Platform, NewFilesNeverOpenAnExistingName) {
         std::remove(name.c_str());
     }
 }
+
+#ifndef _WIN32
+using Names = std::set<std::string>;
+
+// A fresh folder for one test, removed with all it holds when the test ends.
+struct Folder {
+    char name[32] = "/tmp/kopc_platform_XXXXXX";
+    const std::string path = mkdtemp(name);
+    ~Folder() {
+        nftw(
+            name, [](const char* entry, const struct stat*, int, FTW*) { return remove(entry); }, 8,
+            FTW_DEPTH | FTW_PHYS);
+    }
+    std::string operator/(const std::string& entry) const {
+        return path + "/" + entry;
+    }
+    Names entries() const {
+        Names names;
+        DIR* dir = opendir(name);
+        while (const dirent* entry = readdir(dir)) {
+            names.insert(entry->d_name[0] != '.' ? entry->d_name : "");
+        }
+        closedir(dir);
+        names.erase("");
+        return names;
+    }
+};
+
+// A FIFO with no writer is refused at once (the alarm ends the test if it waits); a link to
+// nowhere is an entry, though no file.
+TEST(Platform, OpensOnlyRegularFilesAndSeesLinks) {
+    const Folder folder;
+    ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("nowhere", (folder / "link").c_str()), 0);
+    std::ofstream(folder / "names.txt") << "x";
+    alarm(10);
+    const std::pair<std::string, int> rows[] = {{folder / "fifo", -2},
+                                                {"/dev/null", -2},
+                                                {folder.path, -2},
+                                                {folder / "names.txt", 0},
+                                                {folder.path + "\\NAMES.Txt", 0},
+                                                {folder / "link", -1}};
+    for (const auto& [path, want] : rows) {
+        FilePtr file;
+        EXPECT_EQ(platform_open_regular(path.c_str(), &file), want) << path;
+        EXPECT_EQ(file != nullptr, want == 0) << path;
+    }
+    alarm(0);
+    EXPECT_TRUE(platform_entry_exists((folder / "link").c_str()));
+    EXPECT_FALSE(platform_file_exists((folder / "link").c_str()));
+    EXPECT_FALSE(platform_entry_exists((folder / "none").c_str()));
+}
+#endif
 
 } // namespace
