@@ -24,16 +24,6 @@
 
 namespace {
 
-constexpr size_t large = platform_large_block;
-// From this size on a block comes from the system's pages. Where they can be made resident
-// in one call, that is already worth it for a 1 MiB map image: 256 pages, each a fault (on a
-// virtual machine an exit to the host) when first written. Windows has no such call.
-#if defined(_WIN32)
-constexpr size_t paged = large;
-#else
-constexpr size_t paged = size_t{256} << 10;
-#endif
-
 void* allocate_plain(size_t size) {
     try {
         return ::operator new(size);
@@ -42,7 +32,71 @@ void* allocate_plain(size_t size) {
     }
 }
 
-#if !defined(KOPC_PLAIN_ALLOCATION) && !defined(_WIN32)
+} // namespace
+
+// One set of the three functions for each kind of build: every block from operator new (the
+// sanitizer build), Windows, and the POSIX hosts.
+#if defined(KOPC_PLAIN_ALLOCATION)
+
+void* platform_allocate(size_t size) noexcept {
+    return allocate_plain(size);
+}
+
+void platform_release(void* block, size_t) noexcept {
+    ::operator delete(block);
+}
+
+int platform_populate(void*, size_t) noexcept {
+    return 0;
+}
+
+#elif defined(_WIN32)
+
+namespace {
+// From this size on a block comes from the system's pages. Windows cannot make them resident
+// in one call, so only a block of a large page's size is worth the call to the system.
+constexpr size_t paged = platform_large_block;
+} // namespace
+
+void* platform_allocate(size_t size) noexcept {
+    if (size < paged) {
+        return allocate_plain(size);
+    }
+    // Committed pages are zero; Windows gives large pages only to privileged programs.
+    return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void platform_release(void* block, size_t size) noexcept {
+    if (block != nullptr && size < paged) {
+        ::operator delete(block);
+    } else if (block != nullptr) {
+        VirtualFree(block, 0, MEM_RELEASE);
+    }
+}
+
+int platform_populate(void*, size_t) noexcept {
+    return 0;
+}
+
+#else
+
+namespace {
+
+constexpr size_t large = platform_large_block;
+
+// From this size on a block comes from the system's pages. Where they can be made resident
+// in one call, that is already worth it for a 1 MiB map image: 256 pages, each a fault (on a
+// virtual machine an exit to the host) when first written.
+constexpr size_t paged = size_t{256} << 10;
+
+// The advice that makes pages resident in one call: Linux 5.14 (older kernels refuse it and
+// the pages fault in); none elsewhere.
+#if defined(__linux__)
+constexpr int populate_advice = 23; // MADV_POPULATE_WRITE
+#else
+constexpr int populate_advice = -1;
+#endif
+
 // A block from the system's pages maps this many bytes: its size rounded up to whole pages,
 // and a large block's to whole large pages, so that its last one can be a large page too.
 // Releasing needs nothing but the size.
@@ -76,63 +130,35 @@ void* map_aligned(size_t length) {
 #endif
     return area + head;
 }
-#endif
 
 } // namespace
 
 void* platform_allocate(size_t size) noexcept {
-#if defined(KOPC_PLAIN_ALLOCATION)
-    return allocate_plain(size);
-#else
     if (size < paged) {
         return allocate_plain(size);
     }
-#if defined(_WIN32)
-    // Committed pages are zero; Windows gives large pages only to privileged programs.
-    return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-#else
     if (size > SIZE_MAX / 2) {
         return nullptr; // no system has it, and the rounding below must not wrap
     }
     const size_t length = mapped_length(size);
     void* block = size >= large ? map_aligned(length) : nullptr;
     return block != nullptr ? block : map_pages(length);
-#endif
-#endif
 }
 
 void platform_release(void* block, size_t size) noexcept {
-    if (block == nullptr) {
-        return;
-    }
-#if defined(KOPC_PLAIN_ALLOCATION)
-    (void)size;
-    ::operator delete(block);
-#else
-    if (size < paged) {
+    if (block != nullptr && size < paged) {
         ::operator delete(block);
-        return;
+    } else if (block != nullptr) {
+        munmap(block, mapped_length(size));
     }
-#if defined(_WIN32)
-    VirtualFree(block, 0, MEM_RELEASE);
-#else
-    munmap(block, mapped_length(size));
-#endif
-#endif
 }
 
 int platform_populate(void* block, size_t size) noexcept {
-#if !defined(KOPC_PLAIN_ALLOCATION) && defined(__linux__)
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23 // Linux 5.14; older kernels refuse it and the pages fault in
-#endif
-    if (block != nullptr && size >= paged &&
-        madvise(block, mapped_length(size), MADV_POPULATE_WRITE) != 0 && errno == ENOMEM) {
+    if (populate_advice >= 0 && block != nullptr && size >= paged &&
+        madvise(block, mapped_length(size), populate_advice) != 0 && errno == ENOMEM) {
         return -1; // no memory for the pages: the first write would be killed instead
     }
-#else
-    (void)block;
-    (void)size;
-#endif
     return 0;
 }
+
+#endif

@@ -14,6 +14,7 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <io.h>
 #include <windows.h>
 
 std::FILE* platform_open_read(const char* path) noexcept {
@@ -28,6 +29,24 @@ bool platform_file_exists(const char* name) noexcept {
 
 bool platform_entry_exists(const char* name) noexcept {
     return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+}
+
+int platform_open_regular(const char* path, FilePtr* file) noexcept {
+    // Opening a folder fails; a device (NUL, CON) or a pipe opens at once, and is no disk file.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return -2;
+    }
+    file->reset(std::fopen(path, "rb"));
+    if (!*file) {
+        return -1;
+    }
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file->get())));
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        file->reset();
+        return -2;
+    }
+    return 0;
 }
 
 unsigned platform_console_utf8() noexcept {
@@ -64,6 +83,7 @@ int platform_write_spans(std::FILE* stream, const WriteSpan* spans, size_t count
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -73,24 +93,38 @@ namespace {
 constexpr size_t max_path = 4096;       // PATH_MAX on Linux; longer paths are not opened
 constexpr size_t max_write_spans = 256; // spans handed to one writev (IOV_MAX is 1024)
 
-// Opens `path` and refuses a directory, as opening one for reading fails on Windows.
-std::FILE* open_regular(const char* path) {
-    std::FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr) {
+// Opens `path` for binary reading and refuses a folder, as opening one for reading fails on
+// Windows. With `regular_only` it refuses anything but a regular file, and opens without
+// waiting for a FIFO's writer. `*refused` tells a file refused for what it is (errno EISDIR).
+std::FILE* open_checked(const char* path, bool regular_only, bool* refused) {
+    std::FILE* stream = regular_only ? nullptr : std::fopen(path, "rb");
+    const int fd = regular_only ? open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                                : (stream != nullptr ? fileno(stream) : -1);
+    *refused = fd < 0 && errno == ENXIO; // a socket
+    if (fd < 0) {
         return nullptr;
     }
     struct stat status;
-    if (fstat(fileno(stream), &status) != 0 || S_ISDIR(status.st_mode)) {
-        std::fclose(stream);
+    const bool is_stat = fstat(fd, &status) == 0;
+    if (!is_stat || S_ISDIR(status.st_mode) || (regular_only && !S_ISREG(status.st_mode))) {
+        stream != nullptr ? std::fclose(stream) : close(fd);
+        *refused = is_stat;
         errno = EISDIR;
         return nullptr;
+    }
+    if (regular_only) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK); // reads wait for data again
+        stream = fdopen(fd, "rb");
+        if (stream == nullptr) {
+            close(fd);
+        }
     }
     return stream;
 }
 
 // Looks in the folder of `path` (modified in place, '/' separators) for an entry whose
 // name equals the last component ignoring ASCII case, and opens the first one found.
-std::FILE* open_case_insensitive(char* path) {
+std::FILE* open_case_insensitive(char* path, bool regular_only, bool* refused) {
     char* slash = std::strrchr(path, '/');
     const char* folder = ".";
     const char* name = path;
@@ -118,7 +152,7 @@ std::FILE* open_case_insensitive(char* path) {
                                                slash == path ? "" : path, entry->d_name)
                                : std::snprintf(found, sizeof found, "%s", entry->d_name);
         if (length > 0 && static_cast<size_t>(length) < sizeof found) {
-            stream = open_regular(found);
+            stream = open_checked(found, regular_only, refused);
         }
         break;
     }
@@ -126,10 +160,11 @@ std::FILE* open_case_insensitive(char* path) {
     return stream;
 }
 
-} // namespace
-
-std::FILE* platform_open_read(const char* path) noexcept {
+// Opens `path` (Windows form) as open_checked does, with a backslash as a separator and, when
+// no entry has the last component's name, one that differs from it only in ASCII case.
+std::FILE* open_host(const char* path, bool regular_only, bool* refused) {
     char host_path[max_path];
+    *refused = false;
     const size_t length = std::strlen(path);
     if (length >= sizeof host_path) {
         return nullptr;
@@ -137,11 +172,24 @@ std::FILE* platform_open_read(const char* path) noexcept {
     for (size_t i = 0; i <= length; ++i) {
         host_path[i] = (path[i] == '\\') ? '/' : path[i];
     }
-    std::FILE* stream = open_regular(host_path);
+    std::FILE* stream = open_checked(host_path, regular_only, refused);
     if (stream == nullptr && errno == ENOENT) {
-        stream = open_case_insensitive(host_path);
+        stream = open_case_insensitive(host_path, regular_only, refused);
     }
     return stream;
+}
+
+} // namespace
+
+std::FILE* platform_open_read(const char* path) noexcept {
+    bool refused = false;
+    return open_host(path, false, &refused);
+}
+
+int platform_open_regular(const char* path, FilePtr* file) noexcept {
+    bool refused = false;
+    file->reset(open_host(path, true, &refused));
+    return *file ? 0 : refused ? -2 : -1;
 }
 
 bool platform_file_exists(const char* name) noexcept {

@@ -36,8 +36,14 @@ std::FILE* platform_open_read(const char* path) noexcept;
 // True when the host's file status query finds `name` (exact name, no case folding).
 bool platform_file_exists(const char* name) noexcept;
 
-// True when an entry of that exact name exists, a link itself included (a dangling one too).
+// True when an entry of that exact name exists, a link itself included (a link to nowhere
+// counts), unlike platform_file_exists, which follows links.
 bool platform_entry_exists(const char* name) noexcept;
+
+// Opens `path`, resolved as platform_open_read resolves it, for binary reading when it is a
+// regular file, without ever waiting on a FIFO for a writer. 0 when open; -1 when it cannot
+// be opened; -2 when it is no regular file (a FIFO, a device, a folder, a socket).
+int platform_open_regular(const char* path, FilePtr* file) noexcept;
 
 // A console shows the program's text in UTF-8, the code page its names arrive in, while
 // pipes and files get the same bytes either way. When standard output is a console and the
@@ -110,29 +116,48 @@ int platform_replace_file(const char* from, const char* to) noexcept;
 enum NewFileResult : int { new_file_done = 0, new_file_failed = -1, new_file_not_replaced = -2 };
 
 // A file being written under a temporary name in the folder of its final name, so that a
-// reader never sees it half written and two runs never share one.
+// reader never sees it half written and two runs never share one. Dropped before it is
+// finished (an early return, say), it closes its stream and removes its temporary file.
 struct NewFile {
-    FilePtr stream;            // open for binary writing; null when none is open
-    char temp_name[64 + 1024]; // the temporary name, "" when there is none to remove
+    FilePtr stream;                  // open for binary writing; null when none is open
+    char temp_name[64 + 1024] = "";  // the temporary name, "" when there is none to remove
+    char aside_name[64 + 1024] = ""; // where a set of files keeps the file it replaces
+    NewFile() = default;
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+    ~NewFile(); // platform_discard_new_file
 };
 
 // Creates a new file under a name no other run shares, beside `final_name` (never opening
-// an existing file or following a link), for binary writing. 0 when open; -1 otherwise. The
-// name is `final_name` with ".<process id>-<n>.part" behind it, n counting up from 0 past
-// names that are taken: the same names, in the same order, on every call of a process.
+// an existing file or following a link), for binary writing. The name is `final_name` with
+// ".<process id>-<n>.part" behind it, n counting up from 0 past names that are taken: the same
+// names, in the same order, on every call of a process. First removes such files of
+// `final_name` left by a process that no longer exists (one killed, say); those of a live
+// process, this one included, are left alone. Refuses, as opening it for writing would, a
+// `final_name` that exists and this user may not write (Windows: one marked read-only).
+// new_file_done when open; new_file_failed otherwise.
 int platform_begin_new_file(const char* final_name, NewFile* file) noexcept;
 
-// Closes the stream and, when everything written reached the file, renames it over
-// `final_name` in one step. 0 when the file is in place; otherwise the temporary file is
-// gone, and the result is -1 when a write or the close failed, -2 when the rename failed.
+// Closes the stream and, when everything written reached the file, puts it on the disk and
+// renames it over `final_name` in one step, then makes the rename last (POSIX: the folder is
+// synced; Windows: the move is written through). A file replaced so keeps its permission bits;
+// a new one gets the usual mode (0666 less the umask). new_file_done when the file is in
+// place; otherwise the temporary file is gone, and the result is new_file_failed when a write,
+// the sync or the close failed, new_file_not_replaced when the rename failed.
 int platform_finish_new_file(NewFile* file, const char* final_name) noexcept;
 
-// Closes the stream and removes the temporary file: for every path that does not finish it.
-void platform_discard_new_file(NewFile* file) noexcept;
-
-// Puts a set of files in place together: files[i] takes final_names[i].
+// Puts `count` files in place together: files[i] becomes final_names[i]. All are closed and
+// synced first, and only when all were written whole is each renamed into place, an existing
+// final file set aside under a temporary name of its own. When a rename fails, the files already
+// replaced are put back from their set-aside copies (new ones removed): the set is either all
+// new or all old. new_file_done; new_file_failed when a write failed (nothing renamed);
+// new_file_not_replaced when a rename failed (everything as it was). No temporary file or
+// set-aside copy is left behind, unless putting an old file back failed: its copy then stays.
 int platform_finish_new_files(NewFile files[], const char* const final_names[],
                               std::size_t count) noexcept;
+
+// Closes the stream and removes the temporary file: for callers that drop a file explicitly.
+void platform_discard_new_file(NewFile* file) noexcept;
 
 // Bytes a program's output stream hands to the system per write: far fewer calls than the
 // default few KiB.
