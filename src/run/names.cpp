@@ -12,6 +12,7 @@
 #include <vector>
 
 static const char fmt_read_names[] = "error: read shape names '%s'\n";
+static const char fmt_not_a_file[] = "error: shape names '%s' is not a regular file\n";
 static const char fmt_bad_line[] = "error: shape names '%s' line %d: %s\n";
 static const char msg_bad_code[] = "bad shape code";
 static const char msg_repeated_code[] = "repeated shape code";
@@ -21,7 +22,7 @@ static const char msg_bad_name[] = "bad name";
 namespace {
 
 // One name per shape and comments take a few kilobytes; a larger file is no names file.
-constexpr long max_names_file_size = 1 << 20;
+constexpr std::size_t max_names_file_size = 1 << 20;
 
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') {
@@ -107,21 +108,24 @@ const char* take_line(const char* line, const char* end, ShapeNames* names, bool
 }
 
 int read_names(const char* path, ShapeNames* names) {
+    // Only a regular file, read to its end: a FIFO, a device or a file of the system's that
+    // tells no size would otherwise hang the run or pass for an empty names file.
     std::vector<char> text;
     {
-        FilePtr file(platform_open_read(path));
-        long size = -1;
-        if (file && std::fseek(file.get(), 0, SEEK_END) == 0) {
-            size = std::ftell(file.get());
-        }
-        if (size < 0 || size > max_names_file_size || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-            std::printf(fmt_read_names, path);
+        FilePtr file;
+        const int opened = platform_open_regular(path, &file);
+        if (opened != 0) {
+            std::printf(opened == -2 ? fmt_not_a_file : fmt_read_names, path);
             return -1;
         }
-        text.resize(static_cast<std::size_t>(size));
-        if (std::fread(text.data(), 1, text.size(), file.get()) != text.size()) {
-            std::printf(fmt_read_names, path);
-            return -1;
+        char block[4096];
+        for (std::size_t got = sizeof block; got == sizeof block;) {
+            got = std::fread(block, 1, sizeof block, file.get());
+            text.insert(text.end(), block, block + got);
+            if (text.size() > max_names_file_size || std::ferror(file.get())) {
+                std::printf(fmt_read_names, path);
+                return -1;
+            }
         }
     }
     ShapeNames found;

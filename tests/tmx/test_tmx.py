@@ -112,7 +112,8 @@ class Tmx(kopc_data.ProgramTest):
             "into the current directory\n"))
         self.kopc("--names", "n.txt", status=1, out="error: unknown option '--names'\n")
         for args, out in ((["--names"], "error: no shape names filename\n"),
-                          (["--names", "no.txt", "data"], "error: read shape names 'no.txt'\n")):
+                          (["--names", "no.txt", "data"], "error: read shape names 'no.txt'\n"),
+                          (["--names", "data", "data"], "error: shape names 'data' is not a regular file\n")):
             self.tmx(*args, status=1, out=out)
         for text, line, what in BAD_NAMES:
             kopc_data.write(self.path("n.txt"), text)
