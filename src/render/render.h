@@ -44,6 +44,7 @@ struct MapReport {
     uint8_t cell_slot[map_file_size] = {}; // 1 + the slot taken there, 0: the map's own byte
     const DoorPosition* doors = nullptr;   // the map's four time doors, null: it has none
     int doors_drawn = 0;                   // 1: the doors are drawn over their cells
+    int grounds_drawn = 0;                 // 1: a slot drawn shows its ground, not itself (-n)
 };
 
 // Makes every decision of one map into `report`, with the run's four flags. Cannot fail.

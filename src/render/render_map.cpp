@@ -97,6 +97,7 @@ void decide_map(const MapEntry& entry, const MapBlock& block, int time_doors, in
     std::memcpy(report->cell_tile, block.tiles, map_file_size);
     report->doors = map_time_doors(entry);
     report->doors_drawn = time_doors != 0 && report->doors != nullptr;
+    report->grounds_drawn = no_npcs != 0;
     if (no_mon_files != 0) {
         return;
     }
