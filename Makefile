@@ -7,7 +7,7 @@
 #   make package          the Debian package and a .tar.gz in dist/
 #   make package-windows  the Windows .zip in dist/ (cross-built with MinGW-w64)
 #   make bench            time the run against copying its output (needs GNU time)
-#   make clean            remove every folder these commands made
+#   make clean            remove every folder these commands and the README's examples made
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -114,4 +114,4 @@ bench:
 	python3 bench/bench.py "$(abspath $(BENCH_DIR))/kopc_map" "$(abspath $(BENCH_DIR))/sample/kopc_sample"
 
 clean:
-	rm -rf $(BUILD_DIR) build-* demo dist
+	rm -rf $(BUILD_DIR) build-* demo dist tiled maps
