@@ -24,16 +24,27 @@ tools:
 	    { echo "the build needs a C++17 compiler (Debian/Ubuntu: sudo apt-get install g++)"; exit 1; }
 
 build: tools
-	cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=ON $(CMAKE_FLAGS) \
+	    $(if $(KOPC_BMPSUITE),-DKOPC_BMPSUITE_DIR=$(abspath $(KOPC_BMPSUITE)))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 deps:
 	@bash .ci/install-deps.sh
 
-# Then every line a test printed about what it skipped, with the test's name, and, where an
-# earlier `make demo` ran without the companions that this run built, that it now has them.
+# The tests keep what their programs write into a home (npm's cache, the browsers' profiles
+# and downloads, Tiled's and Qt's settings, runtime folder and lock files) and their temporary
+# files in the build folder, under home/; the user's own npm and Python settings (a proxy's
+# certificate, Pillow from pip --user) are still read. After the tests, every line a test
+# printed about what it skipped, with the test's name, and, where an earlier `make demo` ran
+# without the companions that this run built, that it now has them.
+TEST_HOME = $(abspath $(BUILD_DIR))/home
+TEST_ENV = HOME=$(TEST_HOME) TMPDIR=$(TEST_HOME)/tmp XDG_CONFIG_HOME=$(TEST_HOME)/.config \
+    XDG_CACHE_HOME=$(TEST_HOME)/.cache XDG_DATA_HOME=$(TEST_HOME)/.local/share \
+    XDG_STATE_HOME=$(TEST_HOME)/.local/state XDG_RUNTIME_DIR=$(TEST_HOME)/run \
+    npm_config_cache=$(TEST_HOME)/.npm npm_config_userconfig=$(HOME)/.npmrc PYTHONUSERBASE=$(HOME)/.local
 test: deps build
-	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS); status=$$?; \
+	@mkdir -p $(TEST_HOME)/tmp && mkdir -p -m 700 $(TEST_HOME)/run
+	@cd $(BUILD_DIR) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS); status=$$?; \
 	    awk '/^[0-9]+\/[0-9]+ Test: / { test = $$3 } /^skipped: / { print test ": " $$0 }' \
 	        Testing/Temporary/LastTest.log; \
 	    if [ -x kopc_atlas ] && [ -d ../demo ] && [ ! -f ../demo/atlas.html ]; then \

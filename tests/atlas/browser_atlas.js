@@ -23,8 +23,8 @@ if (!fs.existsSync(installed) || require(path.join(installed, "package.json")).v
   fs.mkdirSync(dir, { recursive: true });
   for (const f of [lock, path.join(lock, "..", "package.json")]) fs.copyFileSync(f, path.join(dir, path.basename(f)));
   const npm = spawnSync("npm", ["ci", "--prefix", dir, "--no-audit", "--no-fund", "--fetch-retries=1"], { stdio: ["ignore", "ignore", "pipe"], encoding: "utf8" });
-  const why = (npm.stderr || "").split("\n").find((l) => /^npm (ERR!|error) /.test(l)) || String(npm.error || "status " + npm.status);
-  if (npm.status !== 0) skip("npm cannot install puppeteer-core " + pinned + ": " + why) || process.exit(77);
+  if (npm.status !== 0) skip("npm cannot install puppeteer-core " + pinned + ": " + ((npm.stderr || "").split("\n")
+    .find((l) => /^npm (ERR!|error) /.test(l)) || String(npm.error || "status " + npm.status))) || process.exit(77);
 }
 // With the sample's shape names, as make demo writes it.
 const names_file = path.join(data, "names.txt");
