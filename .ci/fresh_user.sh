@@ -21,8 +21,10 @@ chmod 755 "$work"
 cp /etc/passwd "$work/passwd" && echo "kopc-ci:x:$uid:$uid::$work/home:/bin/sh" >> "$work/passwd"
 mount --bind "$work/passwd" /etc/passwd
 mkdir "$work/home" "$work/tmp" && chown "$uid:$uid" "$work/home" "$work/tmp"
+# The machine's proxy and the certificate that Node.js must trust behind it pass through.
+keep=$(for v in NODE_EXTRA_CA_CERTS https_proxy HTTPS_PROXY no_proxy NO_PROXY; do [ -z "${!v:-}" ] || echo "$v=${!v}"; done)
 as_user() { setpriv --reuid="$uid" --regid="$uid" --clear-groups env -i PATH="$PATH" \
-    HOME="$work/home" TMPDIR="$work/tmp" LANG=C.UTF-8 "$@"; }
+    HOME="$work/home" TMPDIR="$work/tmp" LANG=C.UTF-8 $keep "$@"; }
 
 if [ "${2:-}" = sudo ]; then
     cp .ci/install-deps.sh "$work/"
