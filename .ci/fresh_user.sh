@@ -13,8 +13,9 @@ cd "$(dirname "$0")/.."
 if [ "${1:-}" != inside ]; then
     exec unshare -m --propagation private "$0" inside "$@"
 fi
-uid=$(($(cut -d: -f3 /etc/passwd | sort -n | tail -n 1) + 1))
-[ "$uid" -lt 60000 ] || uid=4711
+# A number no account has, and, drawn from 20000 up, unlikely to be another check's.
+uid=$((20000 + $$ % 40000))
+while cut -d: -f3 /etc/passwd | grep -qx "$uid"; do uid=$((uid + 1)); done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
