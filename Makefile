@@ -7,42 +7,71 @@
 #   make package          the Debian package and a .tar.gz in dist/
 #   make package-windows  the Windows .zip in dist/ (cross-built with MinGW-w64)
 #   make bench            time the run against copying its output (needs GNU time)
-#   make clean            remove every folder these commands made
+#   make clean            remove every folder these commands and the README's examples made
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build deps test demo package package-windows bench clean
+.PHONY: all tools build deps test demo package package-windows bench clean
 
 all: build
 
-build:
-	cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=ON $(CMAKE_FLAGS)
+# CMake and a C++ compiler, named by their package where they are missing.
+tools:
+	@command -v cmake > /dev/null || \
+	    { echo "the build needs CMake 3.16 or newer (Debian/Ubuntu: sudo apt-get install cmake)"; exit 1; }
+	@command -v $(CXX) > /dev/null || command -v c++ > /dev/null || \
+	    { echo "the build needs a C++17 compiler (Debian/Ubuntu: sudo apt-get install g++)"; exit 1; }
+
+build: tools
+	cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=ON $(CMAKE_FLAGS) \
+	    $(if $(KOPC_BMPSUITE),-DKOPC_BMPSUITE_DIR=$(abspath $(KOPC_BMPSUITE)))
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 deps:
 	@bash .ci/install-deps.sh
 
+# The tests keep what their programs write into a home (npm's cache, the browsers' profiles
+# and downloads, Tiled's and Qt's settings, runtime folder and lock files) and their temporary
+# files in the build folder, under home/; the user's own npm and Python settings (a proxy's
+# certificate, Pillow from pip --user) are still read. After the tests, every line a test
+# printed about what it skipped, with the test's name, and, where an earlier `make demo` ran
+# without the companions that this run built, that it now has them.
+TEST_HOME = $(abspath $(BUILD_DIR))/home
+TEST_ENV = HOME=$(TEST_HOME) TMPDIR=$(TEST_HOME)/tmp XDG_CONFIG_HOME=$(TEST_HOME)/.config \
+    XDG_CACHE_HOME=$(TEST_HOME)/.cache XDG_DATA_HOME=$(TEST_HOME)/.local/share \
+    XDG_STATE_HOME=$(TEST_HOME)/.local/state XDG_RUNTIME_DIR=$(TEST_HOME)/run \
+    npm_config_cache=$(TEST_HOME)/.npm npm_config_userconfig=$(HOME)/.npmrc PYTHONUSERBASE=$(HOME)/.local
 test: deps build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@mkdir -p $(TEST_HOME)/tmp && mkdir -p -m 700 $(TEST_HOME)/run
+	@cd $(BUILD_DIR) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS); status=$$?; \
+	    awk '/^[0-9]+\/[0-9]+ Test: / { test = $$3 } /^skipped: / { print test ": " $$0 }' \
+	        Testing/Temporary/LastTest.log; \
+	    if [ -x kopc_atlas ] && [ -d ../demo ] && [ ! -f ../demo/atlas.html ]; then \
+	        echo "kopc_atlas and kopc_tmx are built now: make demo also writes demo/atlas.html and demo/tmx/"; \
+	    fi; exit $$status
 
 # Generates the sample world (no game files needed) and renders its 31 maps into demo/,
 # and, where zlib is at hand, all of them into demo/atlas.html and as Tiled maps into
 # demo/tmx/, with the sample's shape names. A build folder that an earlier command left half
 # configured (a `make test` without GoogleTest, say) is configured again, and without the
 # tests when that fails, so the demo needs no GoogleTest; the build's chatter goes to a log
-# that is shown only when something fails.
+# that is shown only when something fails, and a dot for each of its steps to the terminal.
 DEMO_LOG = $(BUILD_DIR)/demo-build.log
 DEMO_DATA = $(abspath $(BUILD_DIR))/sample-data
-demo:
-	@echo "building kopc_map, kopc_atlas, kopc_tmx and the sample generator in $(BUILD_DIR)/ (log: $(DEMO_LOG))"
-	@mkdir -p $(BUILD_DIR)
+DOTS = tee -a $(DEMO_LOG) | awk '/^(\[|--)/ { printf "."; fflush() }'
+demo: SHELL := /bin/bash
+demo: .SHELLFLAGS := -o pipefail -c
+demo: tools
+	@echo "building kopc_map, kopc_atlas, kopc_tmx and the sample generator in $(BUILD_DIR)/" \
+	    "(about a minute the first time; log: $(DEMO_LOG))"
+	@mkdir -p $(BUILD_DIR) && : > $(DEMO_LOG)
 	@{ { test -f $(BUILD_DIR)/CMakeCache.txt && cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS); } || \
-	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } > $(DEMO_LOG) 2>&1 && \
-	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample \
-	    >> $(DEMO_LOG) 2>&1 || { cat $(DEMO_LOG); exit 1; }
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas kopc_tmx >> $(DEMO_LOG) 2>&1 || \
-	    echo "kopc_atlas and kopc_tmx left out: they need zlib (Debian/Ubuntu: apt-get install zlib1g-dev)"
+	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } 2>&1 | $(DOTS) && \
+	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample 2>&1 | $(DOTS) || \
+	    { echo; cat $(DEMO_LOG); exit 1; }
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas kopc_tmx 2>&1 | $(DOTS) && echo || \
+	    { echo; echo "kopc_atlas and kopc_tmx left out: they need zlib (Debian/Ubuntu: sudo apt-get install zlib1g-dev)"; }
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo
 	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(DEMO_DATA)"
@@ -96,4 +125,4 @@ bench:
 	python3 bench/bench.py "$(abspath $(BENCH_DIR))/kopc_map" "$(abspath $(BENCH_DIR))/sample/kopc_sample"
 
 clean:
-	rm -rf $(BUILD_DIR) build-* demo dist
+	rm -rf $(BUILD_DIR) build-* demo dist tiled maps

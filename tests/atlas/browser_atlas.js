@@ -22,8 +22,9 @@ const installed = path.join(dir, "node_modules", "puppeteer-core");
 if (!fs.existsSync(installed) || require(path.join(installed, "package.json")).version !== pinned) {
   fs.mkdirSync(dir, { recursive: true });
   for (const f of [lock, path.join(lock, "..", "package.json")]) fs.copyFileSync(f, path.join(dir, path.basename(f)));
-  const npm = spawnSync("npm", ["ci", "--prefix", dir, "--no-audit", "--no-fund", "--fetch-retries=1"], { stdio: "ignore" });
-  if (npm.status !== 0) skip("npm cannot install puppeteer-core " + pinned + " (no registry?)") || process.exit(77);
+  const npm = spawnSync("npm", ["ci", "--prefix", dir, "--no-audit", "--no-fund", "--fetch-retries=1"], { stdio: ["ignore", "ignore", "pipe"], encoding: "utf8" });
+  if (npm.status !== 0) skip("npm cannot install puppeteer-core " + pinned + ": " + ((npm.stderr || "").split("\n")
+    .find((l) => /^npm (ERR!|error) /.test(l)) || String(npm.error || "status " + npm.status))) || process.exit(77);
 }
 // With the sample's shape names, as make demo writes it.
 const names_file = path.join(data, "names.txt");

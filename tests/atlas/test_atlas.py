@@ -20,6 +20,7 @@ import png_check  # noqa: E402
 try:
     from PIL import Image
 except ImportError:
+    print("skipped: Pillow (python3-pil) missing")
     sys.exit(1 if os.environ.get("KOPC_NO_SKIP") == "1" else 77)  # CI must run it
 
 MAP_TILE = lambda row, x, y: kopc_data.test_map(row)[y * 64 + x]  # noqa: E731

@@ -40,7 +40,7 @@ def main():
     suite, expected, rgba = (os.path.abspath(a) for a in sys.argv[1:4])
     emulator, kopc_map = sys.argv[4:-1], os.path.abspath(sys.argv[-1])
     if not os.path.isfile(os.path.join(suite, "MANIFEST.tsv")):
-        print("bmpsuite not found at %s: skipped" % suite)
+        print("skipped: no bmpsuite at %s (KOPC_BMPSUITE=DIR make test names one)" % suite)
         return 77
     with open(os.path.join(suite, "MANIFEST.tsv"), newline="") as f:
         manifest = list(csv.DictReader(f, delimiter="\t"))
