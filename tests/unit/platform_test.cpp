@@ -125,8 +125,11 @@ using Names = std::set<std::string>;
 
 // A fresh folder for one test, removed with all it holds when the test ends.
 struct Folder {
-    char name[32] = "/tmp/kopc_platform_XXXXXX";
-    const std::string path = mkdtemp(name);
+    // In the test's own temporary folder (TMPDIR), where make test keeps everything it makes.
+    std::string pattern =
+        (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/kopc_XXXXXX");
+    char* name = mkdtemp(pattern.data());
+    const std::string path = name;
     ~Folder() {
         nftw(
             name, [](const char* entry, const struct stat*, int, FTW*) { return remove(entry); }, 8,
