@@ -10,9 +10,32 @@
 #include "render/render.h"
 #include "run/run.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr std::size_t output_buffer_size = 128 * 1024; // bytes handed to the system per write
+constexpr uint32_t thumbnail_side = 128; // the longer side of an index picture, in pixels
+
+// The index's small picture of `image`: every step-th pixel, taken from the middle of each
+// step x step block, so that the page carries (and the browser decodes) 31 small pictures
+// for its index instead of the full maps. `pixels` holds thumbnail_side squared pixels.
+PngImage thumbnail(const MapImage& image, uint8_t* pixels) {
+    const uint32_t longer = image.width > image.height ? image.width : image.height;
+    const uint32_t step = (longer + thumbnail_side - 1) / thumbnail_side;
+    const uint32_t width = image.width / step;
+    const uint32_t height = image.height / step;
+    const uint32_t bytes = (image.bit_count + 7) / 8;
+    uint8_t* out = pixels;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row =
+            image.pixels.data() + std::size_t{y * step + step / 2} * image.width * bytes;
+        for (uint32_t x = 0; x < width; ++x, out += bytes) {
+            std::memcpy(out, row + std::size_t{x * step + step / 2} * bytes, bytes);
+        }
+    }
+    return {width, height, image.bit_count, pixels, image.palette};
+}
 
 // Renders every map and writes the whole page to `page`, naming the shapes by `names` (null:
 // by their codes). 0 when every map went in; a failure prints its line.
@@ -20,6 +43,8 @@ int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* 
                 std::FILE* page) {
     MapReport reports[map_count];
     PixelBuffer png;
+    PixelBuffer small_png;
+    static uint8_t small[thumbnail_side * thumbnail_side * 4];
     write_page_head(page, options);
     for (int i = 0; i < map_count; ++i) {
         draw_run_map(options, inputs, i, &reports[i]);
@@ -27,7 +52,11 @@ int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* 
         const PngImage png_image = {image.width, image.height, image.bit_count, image.pixels.data(),
                                     image.palette};
         std::size_t size = 0;
-        const int encoded = encode_png(png_image, &png, &size);
+        std::size_t small_size = 0;
+        int encoded = encode_png(png_image, &png, &size);
+        if (encoded == 0) {
+            encoded = encode_png(thumbnail(image, small), &small_png, &small_size);
+        }
         if (encoded == -2) {
             std::puts(run_text::memory);
             return -1;
@@ -36,7 +65,7 @@ int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* 
             std::printf(atlas_text::compress_fmt, map_catalogue[i].title);
             return -1;
         }
-        write_index_entry(page, i, reports[i], png.data(), size);
+        write_index_entry(page, i, reports[i], png.data(), size, small_png.data(), small_size);
     }
     return write_page_tail(page, options, inputs->blocks.data(), reports, inputs->shapes, names);
 }
