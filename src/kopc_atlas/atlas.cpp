@@ -11,6 +11,9 @@
 #include "run/run.h"
 
 #include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -37,35 +40,91 @@ PngImage thumbnail(const MapImage& image, uint8_t* pixels) {
     return {width, height, image.bit_count, pixels, image.palette};
 }
 
+// One map encoded on a thread of its own while the next map is drawn: its image (a copy, the
+// run's own image takes the next map), its PNG and small picture, and the outcome of
+// encode_png. Two of them keep both cores busy on big maps.
+struct Encoding {
+    MapImage image;
+    PixelBuffer png;
+    PixelBuffer small_png;
+    std::size_t size = 0;
+    std::size_t small_size = 0;
+    int result = 0;
+    uint8_t small[thumbnail_side * thumbnail_side * 4];
+    std::thread worker;
+
+    void encode() noexcept {
+        const PngImage full = {image.width, image.height, image.bit_count, image.pixels.data(),
+                               image.palette};
+        result = encode_png(full, &png, &size);
+        if (result == 0) {
+            result = encode_png(thumbnail(image, small), &small_png, &small_size);
+        }
+    }
+    ~Encoding() {
+        if (worker.joinable()) {
+            worker.join();
+        }
+    }
+};
+
+// Starts encoding the image just drawn in `image`; on the calling thread when no thread can
+// be had. -2 when there is no memory for the copy.
+int start_encoding(const MapImage& image, Encoding* encoding) noexcept {
+    if (encoding->worker.joinable()) { // left by a run that failed
+        encoding->worker.join();
+    }
+    try {
+        encoding->image = image;
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    try {
+        encoding->worker = std::thread(&Encoding::encode, encoding);
+    } catch (const std::system_error&) {
+        encoding->encode();
+    }
+    return 0;
+}
+
+// Waits for map `map`'s encoding and writes its index entry; 0, or -1 with its line printed.
+int finish_encoding(std::FILE* page, int map, const MapReport& report, Encoding* encoding) {
+    if (encoding->worker.joinable()) {
+        encoding->worker.join();
+    }
+    if (encoding->result == -2) {
+        std::puts(run_text::memory);
+        return -1;
+    }
+    if (encoding->result != 0) {
+        std::printf(atlas_text::compress_fmt, map_catalogue[map].title);
+        return -1;
+    }
+    write_index_entry(page, map, report, encoding->png.data(), encoding->size,
+                      encoding->small_png.data(), encoding->small_size);
+    return 0;
+}
+
 // Renders every map and writes the whole page to `page`, naming the shapes by `names` (null:
-// by their codes). 0 when every map went in; a failure prints its line.
+// by their codes). Map i is encoded while map i + 1 is drawn and map i - 1 still encodes;
+// the index entries go out in order. 0 when every map went in; a failure prints its line.
 int write_atlas(const RunOptions& options, RunInputs* inputs, const ShapeNames* names,
                 std::FILE* page) {
     MapReport reports[map_count];
-    PixelBuffer png;
-    PixelBuffer small_png;
-    static uint8_t small[thumbnail_side * thumbnail_side * 4];
+    static Encoding encodings[2]; // 64 KiB of small picture each: not on the stack
     write_page_head(page, options);
-    for (int i = 0; i < map_count; ++i) {
-        draw_run_map(options, inputs, i, &reports[i]);
-        const MapImage& image = inputs->image;
-        const PngImage png_image = {image.width, image.height, image.bit_count, image.pixels.data(),
-                                    image.palette};
-        std::size_t size = 0;
-        std::size_t small_size = 0;
-        int encoded = encode_png(png_image, &png, &size);
-        if (encoded == 0) {
-            encoded = encode_png(thumbnail(image, small), &small_png, &small_size);
+    for (int i = 0; i < map_count + 2; ++i) {
+        if (i >= 2 && finish_encoding(page, i - 2, reports[i - 2], &encodings[i % 2]) != 0) {
+            return -1;
         }
-        if (encoded == -2) {
+        if (i >= map_count) {
+            continue;
+        }
+        draw_run_map(options, inputs, i, &reports[i]);
+        if (start_encoding(inputs->image, &encodings[i % 2]) != 0) {
             std::puts(run_text::memory);
             return -1;
         }
-        if (encoded != 0) {
-            std::printf(atlas_text::compress_fmt, map_catalogue[i].title);
-            return -1;
-        }
-        write_index_entry(page, i, reports[i], png.data(), size, small_png.data(), small_size);
     }
     return write_page_tail(page, options, inputs->blocks.data(), reports, inputs->shapes, names);
 }
