@@ -331,7 +331,10 @@
       window.scrollTo(0, 0);
       $("title").focus({ preventScroll: true });
     }
-    if (moved && !opened) reveal(to.cell);
+    if (moved && !opened) { // chosen below the map (a mismatch line, a hit): bring the map back
+      if (stage.getBoundingClientRect().top < bar.offsetHeight) window.scrollTo(0, 0);
+      reveal(to.cell);
+    }
   }
   // Goes to the view `to` from the page's own controls, entering it into the history.
   function go(to) {
