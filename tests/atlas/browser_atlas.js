@@ -217,14 +217,17 @@ async function check(name, executablePath) {
       await (chrome ? page.touchscreen.tap(...(await at(x, y))) : page.mouse.click(...(await at(x, y))));
       assert.deepEqual([(await text("#cell")).split(":")[0], await inside("#cell")], [`column ${x}, row ${y}`, true], "zoom " + zoom);
     }
-    if (chrome) {
+    if (chrome) { // two fingers closing on the map zoom out a step each time their spread shrinks by 1.5
+      const session = await page.createCDPSession(), touch = (type, ...xs) =>
+        session.send("Input.dispatchTouchEvent", { type, touchPoints: xs.map((x, id) => ({ x, y: 400, id })) });
+      for (const [type, ...xs] of [["touchStart", 130, 270], ["touchMove", 160, 240], ["touchMove", 180, 220], ["touchEnd"]]) await touch(type, ...xs);
+      assert.equal(await text('[aria-pressed="true"]'), "16px", "pinch");
       const before = await stage();
       await page.touchscreen.touchStart(200, 400);
       for (const y of [390, 340, 300]) await page.touchscreen.touchMove(150, y);
       await page.touchscreen.touchEnd();
       assert.deepEqual(await stage(), [before[0] + 50, before[1] + 100]);
-      const session = await page.createCDPSession(); // a pinch, as the page sees it
-      await session.send("Emulation.setPageScaleFactor", { pageScaleFactor: 2.5 });
+      await session.send("Emulation.setPageScaleFactor", { pageScaleFactor: 2.5 }); // a pinch of the page
       await page.waitForFunction(() => visualViewport.scale > 2, { timeout: 5000 }).then(() => page.evaluate(() => new Promise(requestAnimationFrame)));
       assert.deepEqual([await inside("#cell"), await inside("#bar")], [true, true], "pinch-zoomed");
       await session.send("Emulation.setPageScaleFactor", { pageScaleFactor: 1 });
