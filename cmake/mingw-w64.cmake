@@ -15,8 +15,8 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(KOPC_MINGW_PREFIX x86_64-w64-mingw32 CACHE STRING "Target triplet of the MinGW-w64 tools")
-# The POSIX thread model: GoogleTest needs std::mutex, which the win32 model's libstdc++
-# lacks. The program itself uses no threads.
+# The POSIX thread model: GoogleTest needs std::mutex and kopc_atlas std::thread, which the
+# win32 model's libstdc++ lacks.
 set(CMAKE_C_COMPILER ${KOPC_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${KOPC_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${KOPC_MINGW_PREFIX}-windres)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Writing the atlas page: the head and style, an index of the maps grouped by world with
-// each map's image and badges (mismatches, time doors), then the viewer, the data its script
-// reads (the shape sheet as PNG, the shapes' names, each map's tiles, NPC slots, mismatch
-// lines and time doors) and the script.
+// each map's small picture, full image and badges (mismatches, time doors), then the viewer, the
+// data its script reads (the shape sheet as PNG, the shapes' names, each map's tiles, NPC slots,
+// mismatch lines and time doors) and the script.
 #include "atlas.h"
 #include "gamedata/gamedata.h"
 #include "messages.h"
@@ -98,8 +98,11 @@ void put_map_data(std::FILE* page, int map, const MapBlock& block, const MapRepo
     const char* comma = "";
     for (int s = 0; s < npc_slots; ++s) {
         if (report.standing[s] != 0) {
-            std::fprintf(page, "%s[%d,%d,%d,%d,%d,%d]", comma, s, npc.x[s], npc.y[s], npc.shown[s],
-                         npc.ground[s], report.taken[s]);
+            std::fprintf(page,
+                         "%s{\"slot\":%d,\"x\":%d,\"y\":%d,\"shown\":%d,\"ground\":%d,"
+                         "\"taken\":%d}",
+                         comma, s, npc.x[s], npc.y[s], npc.shown[s], npc.ground[s],
+                         report.taken[s]);
             comma = ",";
         }
     }
@@ -109,14 +112,17 @@ void put_map_data(std::FILE* page, int map, const MapBlock& block, const MapRepo
         char line[mismatch_line_size];
         format_mismatch(line, sizeof line, entry, block, s);
         line[std::strcspn(line, "\n")] = '\0';
-        std::fprintf(page, "%s[%d,%d,%d,\"", i > 0 ? "," : "", s, npc.x[s], npc.y[s]);
+        std::fprintf(page, "%s{\"slot\":%d,\"x\":%d,\"y\":%d,\"line\":\"", i > 0 ? "," : "", s,
+                     npc.x[s], npc.y[s]);
         put_escaped(page, line, std::strlen(line), true);
-        put(page, "\"]");
+        put(page, "\"}");
     }
-    put(page, "],\"doors\":[");
+    // Whether the doors and the slots' grounds are drawn: the renderer's choice, as it made it.
+    std::fprintf(page, "],\"doors_drawn\":%d,\"grounds_drawn\":%d,\"doors\":[", report.doors_drawn,
+                 report.grounds_drawn);
     const DoorPosition* doors = map_time_doors(entry);
     for (int d = 0; doors != nullptr && d < doors_per_set; ++d) {
-        std::fprintf(page, "%s[%d,%d]", d > 0 ? "," : "", static_cast<int>(doors[d].x),
+        std::fprintf(page, "%s{\"x\":%d,\"y\":%d}", d > 0 ? "," : "", static_cast<int>(doors[d].x),
                      static_cast<int>(doors[d].y));
     }
     put(page, "]}");
@@ -141,7 +147,7 @@ void write_page_head(std::FILE* page, const RunOptions& options) noexcept {
 }
 
 void write_index_entry(std::FILE* page, int map, const MapReport& report, const uint8_t* png,
-                       std::size_t size) noexcept {
+                       std::size_t size, const uint8_t* thumb, std::size_t thumb_size) noexcept {
     const MapEntry& entry = map_catalogue[map];
     const char* title = entry.title;
     if (starts_world(map)) {
@@ -152,7 +158,7 @@ void write_index_entry(std::FILE* page, int map, const MapReport& report, const 
     put(page, "<a class=\"map\" href=\"#");
     put_map_name(page, entry, false);
     put(page, "\"><img alt=\"\" src=\"data:image/png;base64,");
-    put_base64(page, png, size);
+    put_base64(page, thumb, thumb_size);
     put(page, "\"><span>");
     put_escaped(page, title, std::strlen(title), false);
     put(page, "</span>");
@@ -163,12 +169,14 @@ void write_index_entry(std::FILE* page, int map, const MapReport& report, const 
     if (map_time_doors(entry) != nullptr) {
         put(page, "<b class=\"badge doors\">time doors</b>");
     }
-    put(page, "</a>\n");
+    // The full image inert in a template until the viewer shows it.
+    put(page, "</a><template><img alt=\"\" src=\"data:image/png;base64,");
+    put_base64(page, png, size);
+    put(page, "\"></template>\n");
 }
 
-int write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock blocks[],
-                    const MapReport reports[], const ShapeSet& shapes,
-                    const ShapeNames* names) noexcept {
+int write_page_tail(std::FILE* page, const MapBlock blocks[], const MapReport reports[],
+                    const ShapeSet& shapes, const ShapeNames* names) noexcept {
     // The sheet the maps were drawn with, for the pictures of the legend and the description.
     const PngImage sheet = {static_cast<uint32_t>(shapes.tile_width * sheet_tiles_across),
                             static_cast<uint32_t>(shapes.tile_height * sheet_tiles_down),
@@ -188,10 +196,9 @@ int write_page_tail(std::FILE* page, const RunOptions& options, const MapBlock b
     put_file(page, page_text::view);
     std::fprintf(page,
                  "<script type=\"application/json\" id=\"atlas-data\">\n"
-                 "{\"title\":\"%s\",\"doors_drawn\":%d,\"ground\":%d,\"tile\":[%d,%d],"
+                 "{\"title\":\"%s\",\"tile\":{\"width\":%d,\"height\":%d},"
                  "\"shapes\":\"",
-                 page_title, options.time_doors, options.no_npcs, shapes.tile_width,
-                 shapes.tile_height);
+                 page_title, shapes.tile_width, shapes.tile_height);
     put_base64(page, png.data(), size);
     put(page, "\",\n\"names\":[");
     for (int s = 0; s < shape_count; ++s) {

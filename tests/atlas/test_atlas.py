@@ -46,13 +46,14 @@ class Atlas(kopc_data.ProgramTest):
         with open(self.path("atlas.html"), encoding="utf-8") as f:
             text = f.read()
         data = json.loads(re.search(r'id="atlas-data">(.*?)</script>', text, re.S).group(1))
-        images = re.findall(r'<img alt="" src="data:image/png;base64,([^"]*)"', text)
+        images = re.findall(r'<template><img alt="" src="data:image/png;base64,([^"]*)"', text)
+        thumbs = [base64.b64decode(t) for t in re.findall(r'<a class="map".*?base64,([^"]*)"', text)]
         worlds = [t.split()[0] for _, _, _, t, _ in kopc_data.CATALOGUE]
         self.assertEqual(re.findall(r"<section><h2>(.*?)</h2>", text), sorted(set(worlds), key=worlds.index))
         self.assertEqual(re.findall(r'"Elderdays Vesper.*?"', text), ['"Elderdays Vesper\\u0027s Keep"'])  # JSON
         for code in images + [m["tiles"] for m in data["maps"]]:  # padded, no stray bits
             self.assertEqual(base64.b64encode(base64.b64decode(code, validate=True)).decode(), code)
-        return data, [base64.b64decode(i) for i in images]
+        return data, [base64.b64decode(i) for i in images], thumbs
 
     def same_pixels(self, bits, png, raw, title):
         """The PNG `png` has the pixels of the BMP file `raw`."""
@@ -74,18 +75,23 @@ class Atlas(kopc_data.ProgramTest):
         """Both programs on the same data: the same lines, and each PNG the BMP's pixels."""
         lines = self.kopc("--overwrite", *options, "data", status=0)[1]
         self.assertEqual(self.atlas("--overwrite", *options, "data", status=0)[1], lines)
-        data, images = self.page()
-        self.assertEqual(len(images), 31)
-        for png, (_, _, bmp_name, title, _), entry in zip(images, kopc_data.CATALOGUE, data["maps"]):
+        data, images, thumbs = self.page()
+        self.assertEqual((len(images), len(thumbs)), (31, 31))
+        for png, thumb, (_, _, bmp_name, title, _), entry in zip(images, thumbs, kopc_data.CATALOGUE, data["maps"]):
             self.assertEqual((entry["title"], entry["name"]), (title, bmp_name[:-4]))
             with open(self.path(bmp_name), "rb") as f:
                 self.same_pixels(bits, png, f.read(), title)
+            # The index's picture: the middle pixel of each block, at most 128 pixels a side.
+            full, small = Image.open(io.BytesIO(png)), Image.open(io.BytesIO(thumb))
+            step = -(-max(full.size) // 128)
+            self.assertEqual(small.tobytes(), full.resize((full.width // step, full.height // step), Image.NEAREST,
+                                                          (0, 0, full.width // step * step, full.height // step * step)).tobytes())
         return data, lines.decode().splitlines()
 
     def test_page_data_and_images(self):
         kopc_data.write_data_set(self.path("data"), {r: kopc_data.npc_record(s) for r, s in NPCS.items()})
         data, lines = self.check_run(4, "-t", "-n")
-        self.assertEqual((data["doors_drawn"], data["ground"]), (1, 1))
+        self.assertEqual([(m["doors_drawn"], m["grounds_drawn"]) for m in data["maps"]], [(int(r[4] >= 0), 1) for r in kopc_data.CATALOGUE])
         kopc_data.write(self.path("names.txt"), "\ufeff00 a<b\"c'&\\\r\n# note\n3f \u00e9t\u00e9\n".encode())
         self.atlas("--overwrite", "--names", "names.txt", "data", status=0)  # JSON escapes, never markup
         with open(self.path("atlas.html"), encoding="utf-8") as f:
@@ -94,16 +100,15 @@ class Atlas(kopc_data.ProgramTest):
         for row, entry in enumerate(data["maps"]):
             self.assertEqual(base64.b64decode(entry["tiles"]), kopc_data.test_map(row))
             door_set = kopc_data.CATALOGUE[row][4]
-            self.assertEqual(entry["doors"], [list(d) for d in kopc_data.TIME_DOORS[door_set]] if door_set >= 0 else [])
-            self.assertEqual(entry["slots"], [[s, x, y, shown, ground, TAKEN[row, s]]
+            self.assertEqual(entry["doors"], [{"x": x, "y": y} for x, y in kopc_data.TIME_DOORS[door_set]] if door_set >= 0 else [])
+            self.assertEqual(entry["slots"], [{"slot": s, "x": x, "y": y, "shown": shown, "ground": ground, "taken": TAKEN[row, s]}
                                               for s, x, y, shown, ground in NPCS.get(row, []) if shown and x < 64 > y])
             found += entry["mismatches"]
-        self.assertEqual([m[3] for m in found], lines)
-        self.assertEqual([m[:3] for m in found], [[7, 10, 20], [1, 2, 3]])
+        self.assertEqual(found, [{"slot": 7, "x": 10, "y": 20, "line": lines[0]}, {"slot": 1, "x": 2, "y": 3, "line": lines[1]}])
         self.assertEqual(len(lines), 2)
         data = self.check_run(4, "--no-mon-files", "--cga")[0]
         self.assertEqual([m["slots"] + m["mismatches"] for m in data["maps"]], [[]] * 31)
-        self.assertEqual((data["doors_drawn"], data["ground"]), (0, 0))
+        self.assertEqual({(m["doors_drawn"], m["grounds_drawn"]) for m in data["maps"]}, {(0, 0)})
 
     def test_shape_bitmaps_of_every_bit_count(self):
         kopc_data.write_data_set(self.path("data"))
@@ -122,7 +127,7 @@ class Atlas(kopc_data.ProgramTest):
             data = self.check_run(bits, "-s", os.path.join(".", name))[0]
             with open(self.path(name), "rb") as f:  # the sheet of 16 x 4 shapes of 1 pixel
                 self.same_pixels(bits, base64.b64decode(data["shapes"]), f.read(), "shapes")
-            self.assertEqual((data["tile"], data["names"]), ([1, 1], [""] * 64))
+            self.assertEqual((data["tile"], data["names"]), ({"width": 1, "height": 1}, [""] * 64))
             with open(self.path("atlas.html"), encoding="utf-8") as f:
                 self.assertEqual(re.search("drawn by kopc_atlas with (.*?)</p>", f.read())[1], "-s " + shown)
 
