@@ -17,22 +17,22 @@
 
 // One object of a map's "npcs" layer.
 struct TiledObject {
-    int id = 0;        // Tiled's object id
-    int slot = -1;     // its "slot" property; -1 when it has none
-    uint8_t tile = 0;  // its tile byte: the gid less the tileset's firstgid
-    int column = 0;    // the cell under the object's centre (may lie off the map)
+    int id = 0;       // Tiled's object id
+    int slot = -1;    // its "slot" property; -1 when it has none
+    uint8_t tile = 0; // its tile byte: the gid less the tileset's firstgid
+    int column = 0;   // the cell under the object's centre (may lie off the map)
     int row = 0;
-    int visible = 1;   // 0 or 1
+    int visible = 1; // 0 or 1
 };
 
 // One TMX file as read.
 struct TiledMap {
-    std::string map_file;            // the "map_file" property
-    std::string npc_file;            // the "npc_file" property
-    std::string options;             // the "options" property: the options as typed
-    std::string base;                // the "base" property (see block_digest)
-    std::string content;             // the "content" property (see content_digest)
-    int tile_width = 0;              // the map's tile size in pixels
+    std::string map_file; // the "map_file" property
+    std::string npc_file; // the "npc_file" property
+    std::string options;  // the "options" property: the options as typed
+    std::string base;     // the "base" property (see block_digest)
+    std::string content;  // the "content" property (see content_digest)
+    int tile_width = 0;   // the map's tile size in pixels
     int tile_height = 0;
     uint8_t tiles[map_file_size] = {};     // the "tiles" layer as tile bytes, row-major
     std::vector<TiledObject> npcs;         // the "npcs" layer's objects, in file order
@@ -55,8 +55,9 @@ void content_digest(const uint8_t tiles[map_file_size], const std::vector<TiledO
 // map byte, except where the renderer takes a slot whose shown tile equals the map byte,
 // where it holds that slot's ground; one object per slot standing on the map, ids from 1 in
 // slot order, showing the slot's drawn tile at its cell, visible where the slot is taken.
-void export_map_model(const MapBlock& block, const MapReport& report,
-                      uint8_t tiles[map_file_size], std::vector<TiledObject>* npcs) noexcept;
+// 0, or -1 when memory ran out (nothing printed).
+int export_map_model(const MapBlock& block, const MapReport& report, uint8_t tiles[map_file_size],
+                     std::vector<TiledObject>* npcs) noexcept;
 
 // Reads and checks the TMX file at `path` (a Windows-form path, opened through the platform
 // layer) into `map`. 0 when the import can take it; -1 after one line naming the file, the
