@@ -93,14 +93,19 @@ int run_tmx(const RunOptions& options) {
         0) {
         return 1;
     }
+    TmxContent content;
     for (int i = 0; i < map_count; ++i) {
         MapReport report;
         decide_run_map(options, inputs, i, &report);
+        if (export_map_model(inputs.blocks[i], report, content.tiles, &content.npcs) != 0) {
+            std::puts(common_text::memory);
+            return 1;
+        }
         std::FILE* stream = begin(files.map[i], &written[2 + i]);
         if (stream == nullptr) {
             return 1;
         }
-        write_tmx_map(stream, options, inputs.shapes, i, inputs.blocks[i], report);
+        write_tmx_map(stream, options, inputs.shapes, i, inputs.blocks[i], report, content);
     }
     const int finished = platform_finish_new_files(written, files.all, file_count);
     if (finished != new_file_done) {

@@ -109,22 +109,27 @@ void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* na
 }
 
 void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& shapes, int map,
-                   const MapBlock& block, const MapReport& report) noexcept {
+                   const MapBlock& block, const MapReport& report,
+                   const TmxContent& content) noexcept {
     const MapEntry& entry = map_catalogue[map];
     const NpcRecord& npc = block.npc;
     const DoorPosition* doors = report.doors;
-    int objects = doors != nullptr ? doors_per_set : 0;
-    for (int s = 0; s < npc_slots; ++s) {
-        objects += report.standing[s];
-    }
+    const int npc_objects = static_cast<int>(content.npcs.size());
+    const int objects = npc_objects + (doors != nullptr ? doors_per_set : 0);
     std::fprintf(file,
                  "%s<map %s orientation=\"orthogonal\" renderorder=\"right-down\" width=\"%d\" "
                  "height=\"%d\" tilewidth=\"%d\" tileheight=\"%d\" infinite=\"0\" "
                  "nextlayerid=\"%d\" nextobjectid=\"%d\">\n <properties>\n",
                  xml_declaration, tiled_version, map_tiles_across, map_tiles_down,
                  shapes.tile_width, shapes.tile_height, next_layer_id, objects + 1);
-    // Sorted by name, as Tiled writes them. The NPC file's first 256 bytes in hex: all
-    // eight arrays of every slot, also those no object shows.
+    // Sorted by name, as Tiled writes them: the digests of the game files the map was made
+    // from and of the content written here, then the files' names; the NPC file's first 256
+    // bytes in hex: all eight arrays of every slot, also those no object shows.
+    char digest[digest_text_size];
+    block_digest(block, digest);
+    put_property(file, 2, "base", digest);
+    content_digest(content.tiles, content.npcs, digest);
+    put_property(file, 2, "content", digest);
     put_property(file, 2, "map_file", entry.map_file);
     put_property(file, 2, "npc_file", entry.mon_file);
     std::fputs("  <property name=\"npc_record\" value=\"", file);
@@ -145,25 +150,22 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
     for (std::size_t i = 0; i < map_file_size; ++i) {
         const bool last = i + 1 == map_file_size;
         const bool row_end = (i + 1) % map_tiles_across == 0;
-        std::fprintf(file, "%d%s", block.tiles[i] + 1, last ? "\n" : row_end ? ",\n" : ",");
+        std::fprintf(file, "%d%s", content.tiles[i] + 1, last ? "\n" : row_end ? ",\n" : ",");
     }
     std::fputs("</data>\n </layer>\n", file);
 
     // Each slot that stands on the map, showing the tile the run draws for it.
-    const int npc_objects = objects - (doors != nullptr ? doors_per_set : 0);
     std::fprintf(file, " <objectgroup id=\"%d\" name=\"npcs\"%s\n", layer_npcs,
                  npc_objects > 0 ? ">" : "/>");
     int id = 0;
-    for (int s = 0; s < npc_slots; ++s) {
-        if (report.standing[s] == 0) {
-            continue;
-        }
+    for (const TiledObject& object : content.npcs) {
+        const int s = object.slot;
         char value[3][8];
         std::snprintf(value[0], sizeof value[0], "%d", npc.ground[s]);
         std::snprintf(value[1], sizeof value[1], "%d", npc.shown[s]);
         std::snprintf(value[2], sizeof value[2], "%d", s);
-        put_tile_object(file, ++id, report.slot_tile[s], npc.x[s], npc.y[s], shapes,
-                        report.taken[s] != 0, false);
+        put_tile_object(file, ++id, object.tile, object.column, object.row, shapes,
+                        object.visible != 0, false);
         std::fputs("   <properties>\n", file);
         put_typed_property(file, "drawn", "bool", report.taken[s] != 0 ? "true" : "false");
         put_typed_property(file, "ground", "int", value[0]);

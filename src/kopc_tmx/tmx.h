@@ -7,9 +7,11 @@
 
 #include "png/png.h"
 #include "run/run.h"
+#include "tiled/tiled.h"
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 // The tileset's files, in the current folder beside the maps, and its name in Tiled.
 constexpr char tileset_file[] = "ko.tiles.tsx";
@@ -36,9 +38,17 @@ bool build_tileset_image(const ShapeSet& shapes, PixelBuffer* pixels) noexcept;
 // hex where the file names none).
 void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* names) noexcept;
 
-// One map's TMX text: the tile layer, the NPC slots standing on it as tile objects (visible
-// where the run drew them), the time doors (visible when drawn) and the map's properties.
+// What a map's TMX holds of the map, made by export_map_model from the renderer's decisions.
+struct TmxContent {
+    uint8_t tiles[map_file_size];
+    std::vector<TiledObject> npcs;
+};
+
+// One map's TMX text: the tile layer and the NPC slots standing on it as tile objects
+// (visible where the run drew them) as `content` has them, the time doors (visible when
+// drawn) and the map's properties.
 void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& shapes, int map,
-                   const MapBlock& block, const MapReport& report) noexcept;
+                   const MapBlock& block, const MapReport& report,
+                   const TmxContent& content) noexcept;
 
 #endif

@@ -6,6 +6,7 @@ the map and NPC bytes; Tiled re-saves the files unchanged; names, errors, the qu
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
@@ -39,6 +40,14 @@ BAD_NAMES = [(b"40 x", 1, "bad shape code"), (b"# c\n\n2a a\n2A b\n", 4, "repeat
 KEPT = "error: write Tiled files: the old ones stay as they were\n"
 
 
+def fnv(data):
+    """The 64-bit FNV-1a digest, as 16 hex digits."""
+    h = 0xCBF29CE484222325
+    for b in data:
+        h = (h ^ b) * 0x100000001B3 & (1 << 64) - 1
+    return "%016x" % h
+
+
 class Tmx(kopc_data.ProgramTest):
     def setUp(self):
         super().setUp()
@@ -69,14 +78,23 @@ class Tmx(kopc_data.ProgramTest):
                 self.assertTrue(drawn == want, (options, tmx))  # not assertEqual: megabytes of diff
                 root, record = ET.parse(self.path(tmx)).getroot(), self.read("data", mon_file)[:256]
                 props = {p.get("name"): p.get("value") for p in root.find("properties")}
-                self.assertEqual(props, {"map_file": map_file, "npc_file": mon_file, "npc_record": record.hex(),
-                                         "options": options, "title": title})
-                tiles = root.find("layer/data").text.split(",")
-                self.assertEqual(bytes(int(v) - 1 for v in tiles), self.read("data", map_file))
+                tiles = bytearray(int(v) - 1 for v in root.find("layer/data").text.split(","))
                 tw, th = int(root.get("tilewidth")), int(root.get("tileheight"))
                 place = lambda o: (int(o.get("x")) // tw, int(o.get("y")) // th - 1)  # noqa: E731
                 npcs, doors = root.findall("objectgroup")
                 npcs = [({q.get("name"): q.get("value") for q in o.iter("property")}, o) for o in npcs]
+                # The layer holds the map file, but the ground under a drawn NPC whose tile is the map's own byte.
+                content = fnv(bytes(tiles) + b"".join(struct.pack("<5i", int(o.get("id")), int(o.get("gid")) - 1, *place(o),
+                                                                   int(o.get("visible", "1"))) for _, o in npcs))
+                mapped = bytearray(self.read("data", map_file))
+                for p, o in npcs:
+                    x, y = place(o)
+                    if p["drawn"] == "true" and int(p["shown"]) == mapped[y * 64 + x]:
+                        mapped[y * 64 + x] = int(p["ground"])
+                self.assertEqual(tiles, mapped)
+                self.assertEqual(props, {"map_file": map_file, "npc_file": mon_file, "npc_record": record.hex(),
+                                         "options": options, "title": title, "content": content,
+                                         "base": fnv(self.read("data", map_file)[:4096] + record)})
                 standing = [s for s in range(32) if record[96 + s] and record[s] < 64 > record[32 + s]]
                 self.assertEqual([int(p["slot"]) for p, _ in npcs], [] if "--no-mon-files" in args else standing)
                 for p, o in npcs:
