@@ -39,6 +39,8 @@ std::FILE* begin(const char* name, NewFile* file) {
 }
 
 int write_tileset_files(const RunInputs& inputs, const ShapeNames* names, NewFile files[2]) {
+    uint8_t paint[shape_count];
+    choose_paint_tiles(inputs.blocks, paint);
     const ShapeSet& shapes = inputs.shapes;
     PixelBuffer pixels;
     PngFile png;
@@ -67,7 +69,7 @@ int write_tileset_files(const RunInputs& inputs, const ShapeNames* names, NewFil
     if ((stream = begin(tileset_file, &files[1])) == nullptr) {
         return -1;
     }
-    write_tileset(stream, shapes, names);
+    write_tileset(stream, shapes, names, paint);
     return 0;
 }
 
@@ -89,8 +91,8 @@ int run_tmx(const RunOptions& options) {
     // Every file of the set stays open under its temporary name until all are written; one
     // that is dropped on a failure removes its temporary file.
     NewFile written[file_count];
-    if (write_tileset_files(inputs, options.names_path != nullptr ? &names : nullptr, written) !=
-        0) {
+    const ShapeNames* named = options.names_path != nullptr ? &names : nullptr;
+    if (write_tileset_files(inputs, named, written) != 0) {
         return 1;
     }
     TmxContent content;
@@ -105,7 +107,7 @@ int run_tmx(const RunOptions& options) {
         if (stream == nullptr) {
             return 1;
         }
-        write_tmx_map(stream, options, inputs.shapes, i, inputs.blocks[i], report, content);
+        write_tmx_map(stream, options, inputs.shapes, i, inputs.blocks[i], report, content, named);
     }
     const int finished = platform_finish_new_files(written, files.all, file_count);
     if (finished != new_file_done) {

@@ -53,17 +53,35 @@ void put_property(std::FILE* file, int indent, const char* name, const char* val
     std::fputs("\"/>\n", file);
 }
 
-void put_typed_property(std::FILE* file, const char* name, const char* type, const char* value) {
-    std::fprintf(file, "    <property name=\"%s\" type=\"%s\" value=\"%s\"/>\n", name, type, value);
+void put_typed_property(std::FILE* file, int indent, const char* name, const char* type,
+                        const char* value) {
+    std::fprintf(file, "%*s<property name=\"%s\" type=\"%s\" value=\"%s\"/>\n", indent, "", name,
+                 type, value);
 }
 
-// A tile object: `byte`'s tile standing on cell (x, y); Tiled places a tile object by its
-// lower left corner.
-void put_tile_object(std::FILE* file, int id, int byte, int x, int y, const ShapeSet& shapes,
-                     bool visible, bool closed) {
+// A tile byte as the mismatch lines write it: its shape in hex, then its low bits ("3A:0").
+constexpr std::size_t code_size = 5;
+void tile_code(int byte, char code[code_size]) {
+    std::snprintf(code, code_size, "%02X:%d", byte / tile_variants, byte % tile_variants);
+}
+
+// The name of a tile byte's shape: its name from the names file, else its code ("3A"), made
+// in `code`.
+const char* shape_name(const ShapeNames* names, int byte, char code[code_size]) {
+    const std::string* name = names != nullptr ? &names->name[byte / tile_variants] : nullptr;
+    std::snprintf(code, code_size, "%02X", byte / tile_variants);
+    return name != nullptr && !name->empty() ? name->c_str() : code;
+}
+
+// A tile object named `name` of type `type`: `byte`'s tile standing on cell (x, y); Tiled
+// places a tile object by its lower left corner.
+void put_tile_object(std::FILE* file, int id, const char* name, const char* type, int byte, int x,
+                     int y, const ShapeSet& shapes, bool visible, bool closed) {
+    std::fprintf(file, "  <object id=\"%d\" name=\"", id);
+    put_value(file, name);
     std::fprintf(
-        file, "  <object id=\"%d\" gid=\"%d\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"%s%s\n",
-        id, byte + 1, x * shapes.tile_width, (y + 1) * shapes.tile_height, shapes.tile_width,
+        file, "\" type=\"%s\" gid=\"%d\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"%s%s\n", type,
+        byte + 1, x * shapes.tile_width, (y + 1) * shapes.tile_height, shapes.tile_width,
         shapes.tile_height, visible ? "" : " visible=\"0\"", closed ? "/>" : ">");
 }
 
@@ -90,27 +108,49 @@ bool build_tileset_image(const ShapeSet& shapes, PixelBuffer* pixels) noexcept {
     return true;
 }
 
-void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* names) noexcept {
+void choose_paint_tiles(const std::vector<MapBlock>& blocks, uint8_t paint[shape_count]) noexcept {
+    long uses[tileset_tiles] = {};
+    for (const MapBlock& block : blocks) {
+        for (const uint8_t byte : block.tiles) {
+            ++uses[byte];
+        }
+    }
+    for (int shape = 0; shape < shape_count; ++shape) {
+        int best = shape * tile_variants;
+        for (int byte = best + 1; byte < (shape + 1) * tile_variants; ++byte) {
+            best = uses[byte] > uses[best] ? byte : best;
+        }
+        paint[shape] = static_cast<uint8_t>(best);
+    }
+}
+
+void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* names,
+                   const uint8_t paint[shape_count]) noexcept {
     std::fprintf(file,
                  "%s<tileset %s name=\"%s\" tilewidth=\"%d\" tileheight=\"%d\" tilecount=\"%d\" "
                  "columns=\"%d\">\n <image source=\"%s\" width=\"%d\" height=\"%d\"/>\n",
                  xml_declaration, tiled_version, tileset_name, shapes.tile_width,
                  shapes.tile_height, tileset_tiles, tileset_columns, tileset_image_file,
                  shapes.tile_width * tileset_columns, shapes.tile_height * sheet_tiles_down);
-    for (int id = 0; names != nullptr && id < tileset_tiles; ++id) {
-        const std::string& name = names->name[id / tile_variants];
-        char code[3];
-        std::snprintf(code, sizeof code, "%02X", id / tile_variants);
+    // Every tile tells which copy of its shape it is, and whether it is the copy to paint.
+    for (int id = 0; id < tileset_tiles; ++id) {
+        char code[code_size];
         std::fprintf(file, " <tile id=\"%d\">\n  <properties>\n", id);
-        put_property(file, 3, "name", name.empty() ? code : name.c_str());
+        tile_code(id, code);
+        put_property(file, 3, "code", code);
+        if (names != nullptr) {
+            put_property(file, 3, "name", shape_name(names, id, code));
+        }
+        put_typed_property(file, 3, "paint", "bool",
+                           paint[id / tile_variants] == id ? "true" : "false");
         std::fputs("  </properties>\n </tile>\n", file);
     }
     std::fputs("</tileset>\n", file);
 }
 
 void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& shapes, int map,
-                   const MapBlock& block, const MapReport& report,
-                   const TmxContent& content) noexcept {
+                   const MapBlock& block, const MapReport& report, const TmxContent& content,
+                   const ShapeNames* names) noexcept {
     const MapEntry& entry = map_catalogue[map];
     const NpcRecord& npc = block.npc;
     const DoorPosition* doors = report.doors;
@@ -154,35 +194,38 @@ void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& s
     }
     std::fputs("</data>\n </layer>\n", file);
 
-    // Each slot that stands on the map, showing the tile the run draws for it.
+    // Each slot that stands on the map, showing the tile the run draws for it, named after
+    // that tile's shape; its tiles are coded as the mismatch lines write them.
     std::fprintf(file, " <objectgroup id=\"%d\" name=\"npcs\"%s\n", layer_npcs,
                  npc_objects > 0 ? ">" : "/>");
     int id = 0;
     for (const TiledObject& object : content.npcs) {
         const int s = object.slot;
-        char value[3][8];
-        std::snprintf(value[0], sizeof value[0], "%d", npc.ground[s]);
-        std::snprintf(value[1], sizeof value[1], "%d", npc.shown[s]);
-        std::snprintf(value[2], sizeof value[2], "%d", s);
-        put_tile_object(file, ++id, object.tile, object.column, object.row, shapes,
-                        object.visible != 0, false);
+        char name[code_size], ground[code_size], shown[code_size], slot[4];
+        tile_code(npc.ground[s], ground);
+        tile_code(npc.shown[s], shown);
+        std::snprintf(slot, sizeof slot, "%d", s);
+        put_tile_object(file, ++id, shape_name(names, object.tile, name), "npc", object.tile,
+                        object.column, object.row, shapes, object.visible != 0, false);
         std::fputs("   <properties>\n", file);
-        put_typed_property(file, "drawn", "bool", report.taken[s] != 0 ? "true" : "false");
-        put_typed_property(file, "ground", "int", value[0]);
-        put_typed_property(file, "mismatch", "bool", report.mismatch[s] != 0 ? "true" : "false");
-        put_typed_property(file, "shown", "int", value[1]);
-        put_typed_property(file, "slot", "int", value[2]);
+        put_typed_property(file, 4, "drawn", "bool", report.taken[s] != 0 ? "true" : "false");
+        put_property(file, 4, "ground", ground);
+        put_typed_property(file, 4, "mismatch", "bool", report.mismatch[s] != 0 ? "true" : "false");
+        put_property(file, 4, "shown", shown);
+        put_typed_property(file, 4, "slot", "int", slot);
         std::fputs("   </properties>\n  </object>\n", file);
     }
     if (npc_objects > 0) {
         std::fputs(" </objectgroup>\n", file);
     }
 
-    std::fprintf(file, " <objectgroup id=\"%d\" name=\"time doors\"%s\n", layer_doors,
+    // The doors are shown and hidden with their layer: toggling it in Tiled shows them.
+    std::fprintf(file, " <objectgroup id=\"%d\" name=\"time doors\"%s%s\n", layer_doors,
+                 doors != nullptr && report.doors_drawn == 0 ? " visible=\"0\"" : "",
                  doors != nullptr ? ">" : "/>");
     for (int d = 0; doors != nullptr && d < doors_per_set; ++d) {
-        put_tile_object(file, ++id, time_door_tile, doors[d].x, doors[d].y, shapes,
-                        report.doors_drawn != 0, true);
+        put_tile_object(file, ++id, "time door", "door", time_door_tile, doors[d].x, doors[d].y,
+                        shapes, true, true);
     }
     std::fputs(doors != nullptr ? " </objectgroup>\n</map>\n" : "</map>\n", file);
 }

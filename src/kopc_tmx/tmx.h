@@ -34,9 +34,16 @@ void tmx_file_name(int map, char name[tmx_name_size]) noexcept;
 // False when memory ran out.
 bool build_tileset_image(const ShapeSet& shapes, PixelBuffer* pixels) noexcept;
 
-// The tileset's TSX text; with `names`, each tile carries its shape's name (its code in
-// hex where the file names none).
-void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* names) noexcept;
+// The copy of each shape to paint in Tiled, as its tile byte into `paint`: the copy the maps
+// use most (the lowest of those used equally often, the first of a shape no map uses), so
+// that a painted tile carries the low bits the game's own maps give that shape.
+void choose_paint_tiles(const std::vector<MapBlock>& blocks, uint8_t paint[shape_count]) noexcept;
+
+// The tileset's TSX text. Each tile's properties give its code as the mismatch lines write
+// it ("3A:0": shape and low bits), its shape's name with `names` (its code in hex where the
+// file names none), and whether it is the copy of its shape to paint.
+void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* names,
+                   const uint8_t paint[shape_count]) noexcept;
 
 // What a map's TMX holds of the map, made by export_map_model from the renderer's decisions.
 struct TmxContent {
@@ -44,11 +51,12 @@ struct TmxContent {
     std::vector<TiledObject> npcs;
 };
 
-// One map's TMX text: the tile layer and the NPC slots standing on it as tile objects
-// (visible where the run drew them) as `content` has them, the time doors (visible when
-// drawn) and the map's properties.
+// One map's TMX text: the tile layer and the NPC slots standing on it as tile objects of
+// type "npc" named after their shapes (by `names` where given, else by code), visible where
+// the run drew them, as `content` has them; the time doors (their layer visible when drawn)
+// and the map's properties. Every text is written as UTF-8 that XML allows.
 void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& shapes, int map,
-                   const MapBlock& block, const MapReport& report,
-                   const TmxContent& content) noexcept;
+                   const MapBlock& block, const MapReport& report, const TmxContent& content,
+                   const ShapeNames* names) noexcept;
 
 #endif

@@ -40,6 +40,10 @@ BAD_NAMES = [(b"40 x", 1, "bad shape code"), (b"# c\n\n2a a\n2A b\n", 4, "repeat
 KEPT = "error: write Tiled files: the old ones stay as they were\n"
 
 
+def code(byte):
+    return "%02X:%d" % (byte >> 2, byte & 3)
+
+
 def fnv(data):
     """The 64-bit FNV-1a digest, as 16 hex digits."""
     h = 0xCBF29CE484222325
@@ -67,10 +71,16 @@ class Tmx(kopc_data.ProgramTest):
             return f.read()
 
     def test_tiled_draws_and_reads_back_what_kopc_map_draws(self):
+        first = bytearray(self.read("data", "MAPX00"))  # shape 1C, used by no map: paint its copy 2
+        kopc_data.write(self.path("data", "MAPX00"), b"\x72\x71\x72" + first[3:])
+        uses = b"".join(self.read("data", row[0])[:4096] for row in kopc_data.CATALOGUE)
+        paint = [max(range(t - t % 4, t - t % 4 + 4), key=lambda b: (uses.count(b), -b)) == t for t in range(256)]
         for args, options in RUNS:
             lines = self.kopc("--overwrite", *args, "data", status=0)[1]
             self.assertEqual(self.tmx("--overwrite", *args, "data", status=0)[1], lines)
-            flagged = []
+            flagged, tiles = [], ET.parse(self.path("ko.tiles.tsx")).getroot().findall("tile")
+            self.assertEqual([{q.get("name"): q.get("value") for q in t.iter("property")} for t in tiles],
+                             [{"code": code(t), "paint": "false true".split()[paint[t]]} for t in range(256)])
             for tmx, (map_file, mon_file, bmp, title, door_set) in zip(TMX, kopc_data.CATALOGUE):
                 subprocess.run(["tmxrasterizer", "--no-smoothing", tmx, "r.png"], cwd=self.dir, env=ENV, check=True,
                                capture_output=True, timeout=120)
@@ -89,8 +99,8 @@ class Tmx(kopc_data.ProgramTest):
                 mapped = bytearray(self.read("data", map_file))
                 for p, o in npcs:
                     x, y = place(o)
-                    if p["drawn"] == "true" and int(p["shown"]) == mapped[y * 64 + x]:
-                        mapped[y * 64 + x] = int(p["ground"])
+                    if p["drawn"] == "true" and p["shown"] == code(mapped[y * 64 + x]):
+                        mapped[y * 64 + x] = record[128 + int(p["slot"])]
                 self.assertEqual(tiles, mapped)
                 self.assertEqual(props, {"map_file": map_file, "npc_file": mon_file, "npc_record": record.hex(),
                                          "options": options, "title": title, "content": content,
@@ -99,14 +109,16 @@ class Tmx(kopc_data.ProgramTest):
                 self.assertEqual([int(p["slot"]) for p, _ in npcs], [] if "--no-mon-files" in args else standing)
                 for p, o in npcs:
                     s = int(p["slot"])
-                    self.assertEqual((place(o), int(p["shown"]), int(p["ground"]), int(o.get("gid")) - 1),
-                                     ((record[s], record[32 + s]), record[96 + s], record[128 + s],
-                                      record[(128 if "-n" in args else 96) + s]))
+                    t = record[(128 if "-n" in args else 96) + s]
+                    self.assertEqual((place(o), p["shown"], p["ground"], int(o.get("gid")) - 1, o.get("name"), o.get("type")),
+                                     ((record[s], record[32 + s]), code(record[96 + s]), code(record[128 + s]), t,
+                                      "%02X" % (t >> 2), "npc"))
                     self.assertEqual(o.get("visible", "1"), "1" if p["drawn"] == "true" else "0")
                     flagged += [(map_file, s)] * (p["mismatch"] == "true")
-                self.assertEqual([(place(o), o.get("gid"), o.get("visible", "1")) for o in doors],
-                                 [(d, "193", "01"["-t" in args]) for d in kopc_data.TIME_DOORS[door_set]]
-                                 if door_set >= 0 else [])
+                self.assertEqual((doors.get("visible", "1"), [(place(o), o.get("gid"), o.get("visible", "1"), o.get("name"))
+                                                              for o in doors]),
+                                 ("01"["-t" in args or door_set < 0], [(d, "193", "1", "time door") for d in
+                                                                       kopc_data.TIME_DOORS[door_set]] if door_set >= 0 else []))
             printed = re.findall(r"(\w+)\[ *(\d+)\]", lines.decode())
             self.assertEqual(sorted(flagged), sorted((m, int(s)) for m, s in printed))
             self.assertEqual(len(flagged) > 2, "--no-mon-files" not in args)
@@ -114,10 +126,12 @@ class Tmx(kopc_data.ProgramTest):
     def test_names_and_tiled_resaves_our_files_unchanged(self):
         kopc_data.write(self.path("names.txt"), NAMES.encode())
         self.tmx("--names", "names.txt", "data", status=0)
+        named = lambda t: {0x2A: "a'b&\"<>\xa0\u2029\u206a\ufffd", 0x0F: "é" * 40}.get(t >> 2, "%02X" % (t >> 2))  # noqa: E731
         tiles = ET.parse(self.path("ko.tiles.tsx")).getroot().findall("tile")
-        self.assertEqual([(int(t.get("id")), t.find("*/property").get("value")) for t in tiles],
-                         [(i, {0x2A: "a'b&\"<>\xa0\u2029\u206a\ufffd", 0x0F: "é" * 40}.get(i // 4, "%02X" % (i // 4))) for i in range(256)])
+        self.assertEqual([t.find("*/property[@name='name']").get("value") for t in tiles], [named(i) for i in range(256)])
         for name in TMX + ["ko.tiles.tsx"]:
+            for o in ET.parse(self.path(name)).getroot().findall("objectgroup[@name='npcs']/object"):
+                self.assertEqual(o.get("name"), named(int(o.get("gid")) - 1), name)
             export = ["--export-map", "tmx"] if name.endswith(".tmx") else ["--export-tileset", "tsx"]
             subprocess.run(["tiled", *export, name, "again"], cwd=self.dir, env=ENV, capture_output=True, check=True,
                            timeout=120)
