@@ -19,10 +19,46 @@ constexpr char tiled_version[] = "version=\"1.8\" tiledversion=\"1.8.2\"";
 // The map's layers, by their ids in Tiled's order, and the id Tiled gives the next one.
 enum LayerId { layer_tiles = 1, layer_npcs, layer_doors, next_layer_id };
 
-// `text` as an attribute value, escaped as Tiled's XML writer escapes it.
+// The length of the well-formed UTF-8 character at `c` (no overlong form, no surrogate,
+// nothing above U+10FFFF), 0 when its first byte begins none. Reads no byte past a
+// terminating zero.
+std::size_t utf8_length(const unsigned char* c) {
+    const int lead = c[0];
+    if (lead < 0x80) {
+        return 1;
+    }
+    // The lead byte gives the length and the range of the second byte; every further byte
+    // is 80-BF.
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    const int low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const int high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (lead < 0xC2 || lead > 0xF4 || c[1] < low || c[1] > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if ((c[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// `text` as an attribute value, escaped as Tiled's XML writer escapes it. Text that comes
+// from file names may be any bytes: each byte that begins no well-formed UTF-8 character
+// becomes U+FFFD, and so does each character XML forbids (the C0 controls but tab, line feed
+// and carriage return; U+FFFE and U+FFFF), so that a strict XML parser, and Tiled, read
+// every file whole.
 void put_value(std::FILE* file, const char* text) {
-    for (; *text != '\0'; ++text) {
-        switch (*text) {
+    const unsigned char* c = reinterpret_cast<const unsigned char*>(text);
+    while (*c != '\0') {
+        const std::size_t length = utf8_length(c);
+        const bool forbidden = length == 0 ||
+                               (*c < 0x20 && *c != '\t' && *c != '\n' && *c != '\r') ||
+                               (length == 3 && c[0] == 0xEF && c[1] == 0xBF && c[2] >= 0xBE);
+        switch (forbidden ? 0 : *c) {
+        case 0:
+            std::fputs("\xEF\xBF\xBD", file);
+            break;
         case '&':
             std::fputs("&amp;", file);
             break;
@@ -38,11 +74,12 @@ void put_value(std::FILE* file, const char* text) {
         case '\t':
         case '\n':
         case '\r':
-            std::fprintf(file, "&#%d;", *text);
+            std::fprintf(file, "&#%d;", *c);
             break;
         default:
-            std::fputc(*text, file);
+            std::fwrite(c, 1, length, file);
         }
+        c += length == 0 ? 1 : length;
     }
 }
 
