@@ -83,7 +83,8 @@ demo: tools
 	@if [ -x $(BUILD_DIR)/kopc_tmx ]; then \
 	    mkdir -p demo/tmx && cd demo/tmx && "$(abspath $(BUILD_DIR))/kopc_tmx" --overwrite \
 	        --names "$(DEMO_DATA)/names.txt" "$(DEMO_DATA)" > /dev/null && \
-	    echo "As Tiled maps in $(CURDIR)/demo/tmx/: tiled demo/tmx/ko.Firstland.tmx"; fi
+	    echo "As Tiled maps in $(CURDIR)/demo/tmx/: tiled demo/tmx/ko.Firstland.tmx" && \
+	    echo "(make demo rewrites demo/tmx/: maps to edit belong in a folder of your own, see the README's Tiled maps)"; fi
 
 # Release builds of the program alone, packed by CPack into dist/: a dynamic program for the
 # Debian package, a static one for the .tar.gz, a cross-built one for the Windows .zip, whose
