@@ -107,11 +107,16 @@ package:
 	@rm -rf dist/_CPack_Packages
 	@ls -l dist/
 
+# The Windows programs parse XML with Debian's own source of the installed libpugixml-dev,
+# fetched and unpacked into PUGIXML_SOURCE once (kept while that version stays installed).
+PUGIXML_SOURCE ?= build-pugixml
 package-windows:
 	cmake -S . -B $(PACKAGE_DIR) $(PACKAGE_FLAGS)
 	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target sample_data
+	bash .ci/pugixml-source.sh $(PUGIXML_SOURCE)
 	cmake -S . -B $(PACKAGE_DIR)-windows $(PACKAGE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	    -DKOPC_WINE=OFF -DKOPC_SAMPLE_WORLD="$(abspath $(PACKAGE_DIR))/sample-data"
+	    -DKOPC_WINE=OFF -DKOPC_SAMPLE_WORLD="$(abspath $(PACKAGE_DIR))/sample-data" \
+	    -DKOPC_PUGIXML_SOURCE_DIR="$(abspath $(PUGIXML_SOURCE))"
 	cmake --build $(PACKAGE_DIR)-windows -j $(JOBS)
 	cd $(PACKAGE_DIR)-windows && cpack -G ZIP
 	@rm -rf dist/_CPack_Packages
