@@ -70,8 +70,10 @@ demo: tools
 	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } 2>&1 | $(DOTS) && \
 	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample 2>&1 | $(DOTS) || \
 	    { echo; cat $(DEMO_LOG); exit 1; }
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas kopc_tmx 2>&1 | $(DOTS) && echo || \
-	    { echo; echo "kopc_atlas and kopc_tmx left out: they need zlib (Debian/Ubuntu: sudo apt-get install zlib1g-dev)"; }
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas 2>&1 | $(DOTS) && echo || \
+	    { echo; echo "kopc_atlas, kopc_tmx and kopc_import left out: they need zlib (Debian/Ubuntu: sudo apt-get install zlib1g-dev)"; }
+	@[ ! -x $(BUILD_DIR)/kopc_atlas ] || cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_tmx 2>&1 | $(DOTS) && echo || \
+	    { echo; echo "kopc_tmx and kopc_import left out: they need pugixml (Debian/Ubuntu: sudo apt-get install libpugixml-dev)"; }
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo
 	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(DEMO_DATA)"
