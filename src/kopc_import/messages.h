@@ -57,7 +57,7 @@ constexpr char uncovered_fmt[] =
 // What changes, and the writing of it.
 constexpr char refused[] = "error: no game file written";
 constexpr char unchanged[] = "the game files already hold every map: nothing to write";
-constexpr char tiles_changed_fmt[] = "'%s': %d tiles changed\n";
+constexpr char tiles_changed_fmt[] = "'%s': %d of 4096 tiles changed\n";
 constexpr char slots_changed_fmt[] = "'%s': %s\n";
 constexpr char slot_moved_fmt[] = "slot %d moved to (%d, %d)";
 constexpr char slot_added_fmt[] = "slot %d added at (%d, %d)";
