@@ -22,6 +22,8 @@ constexpr char no_tileset_fmt[] =
     "error: '%s' has no tileset ko.tiles: add ko.tiles.tsx to the map again in Tiled\n";
 constexpr char no_layer_fmt[] =
     "error: '%s' has no tile layer 'tiles' of 64 x 64 tiles: write the map again with kopc_tmx\n";
+constexpr char no_npcs_fmt[] =
+    "error: '%s' has no object layer 'npcs': write the map again with kopc_tmx\n";
 constexpr char encoding_fmt[] =
     "error: '%s' layer 'tiles' is stored as '%s': set Tile Layer Format to CSV in Tiled's Map "
     "Properties\n";

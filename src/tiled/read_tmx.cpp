@@ -353,6 +353,10 @@ int read_document(const char* path, const pugi::xml_document& document, TiledMap
         std::printf(tiled_text::no_layer_fmt, path);
         return -1;
     }
+    if (!npcs) { // every NPC would be freed: a renamed or deleted layer is no edit of them
+        std::printf(tiled_text::no_npcs_fmt, path);
+        return -1;
+    }
     std::vector<uint32_t> gids;
     gids.reserve(map_file_size + 1);
     if (read_gids(path, tiles.child("data"), &gids) != 0 ||

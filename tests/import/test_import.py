@@ -86,8 +86,25 @@ def encode(compression, then):
         then(t, root)
         data = root.find("layer/data")
         raw = b"".join(v.to_bytes(4, "little") for v in cells(root))
-        data.text = base64.b64encode({"zlib": zlib.compress, "gzip": gzip.compress}[compression](raw)).decode()
-        data.attrib.update(encoding="base64", compression=compression)
+        data.text = base64.b64encode({"zlib": zlib.compress, "gzip": gzip.compress, "": bytes}[compression](raw)).decode()
+        data.attrib.update(encoding="base64", **({"compression": compression} if compression else {}))
+    return edit
+
+
+def behind_another_tileset(then):  # of 16 tiles (Tiled counts them in its image), in the old XML form
+    def edit(t, root):
+        then(t, root)
+        data, ours = root.find("layer/data"), root.find("tileset")
+        gids, data.text = cells(root), None
+        del data.attrib["encoding"]
+        for gid in gids:
+            ET.SubElement(data, "tile", gid=str(gid + 16))
+        for o in root.iter("object"):
+            o.set("gid", str(int(o.get("gid")) + 16))
+        ours.set("firstgid", "17")
+        other = ET.Element("tileset", firstgid="1", name="other", tilewidth="64", tileheight="64", tilecount="16")
+        ET.SubElement(other, "image", source="ko.tiles.png", width="1024", height="64")
+        root.insert(list(root).index(ours), other)
     return edit
 
 
@@ -168,6 +185,8 @@ class Import(kopc_data.ProgramTest):
              {mon(1, 3): 16, mon(1, 4): tile(FIRST, 20, 5)}, {(1, 2): 3, (20, 5): 16}, ""),
             ((), encode("gzip", move(1, 21, 5)), ("--embed-tilesets",), FIRST,
              {mon(1, 0): 21, mon(1, 3): shown[1]}, {(21, 5): shown[1], (20, 5): tile(FIRST, 20, 5)}, ""),
+            ((), encode("", move(0, 9, 9)), (), FIRST, {mon(0, 0): 9, mon(0, 1): 9}, {(9, 9): shown[0], (10, 10): 7}, ""),
+            ((), behind_another_tileset(paint(4, 4, 20)), (), FIRST, {}, {(4, 4): 20}, ""),
             ((), attr(0, visible="1"), (), HAMLET, {mon(0, 3): 4, mon(0, 4): tile(HAMLET, 5, 5)}, {(5, 5): 4}, ""),
             (("-n",), both(paint(2, 2, 9), move(0, 11, 10)), (), FIRST, {mon(0, 0): 10}, {(2, 2): 9},
              "'tmx\\ko.Firstland.tmx': written with -n, it carries tile edits only: its NPC objects' changes stay out\n"),
@@ -239,6 +258,8 @@ class Import(kopc_data.ProgramTest):
             (prop("options", "--bogus"), f + "has options '--bogus', which kopc_tmx does not write: write the map again "
              "with kopc_tmx"),
             (prop("base", None), f + "has no property 'base': write the map again with kopc_tmx"),
+            (lambda t, root: root.find("objectgroup").set("name", "NPCs"), f + "has no object layer 'npcs': write the map "
+             "again with kopc_tmx"),
             (data_changed, f + "was made from other files than 'data\\MAPX10' and 'data\\MONX10' (they changed since, or "
              "it comes from another copy of the game): write the map again with kopc_tmx and edit it again"),
             (copy, "error: 'tmx\\ko.Firstland.copy.tmx' and 'tmx\\ko.Firstland.tmx' both hold map file 'MAPX10': move "
