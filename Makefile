@@ -132,4 +132,4 @@ bench:
 	python3 bench/bench.py "$(abspath $(BENCH_DIR))/kopc_map" "$(abspath $(BENCH_DIR))/sample/kopc_sample"
 
 clean:
-	rm -rf $(BUILD_DIR) build-* demo dist tiled maps
+	rm -rf $(BUILD_DIR) build-* demo dist tiled maps world world-tiled
