@@ -70,8 +70,10 @@ demo: tools
 	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } 2>&1 | $(DOTS) && \
 	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample 2>&1 | $(DOTS) || \
 	    { echo; cat $(DEMO_LOG); exit 1; }
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas kopc_tmx 2>&1 | $(DOTS) && echo || \
-	    { echo; echo "kopc_atlas and kopc_tmx left out: they need zlib (Debian/Ubuntu: sudo apt-get install zlib1g-dev)"; }
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas 2>&1 | $(DOTS) && echo || \
+	    { echo; echo "kopc_atlas, kopc_tmx and kopc_import left out: they need zlib (Debian/Ubuntu: sudo apt-get install zlib1g-dev)"; }
+	@[ ! -x $(BUILD_DIR)/kopc_atlas ] || cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_tmx 2>&1 | $(DOTS) && echo || \
+	    { echo; echo "kopc_tmx and kopc_import left out: they need pugixml (Debian/Ubuntu: sudo apt-get install libpugixml-dev)"; }
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo
 	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(DEMO_DATA)"
@@ -108,11 +110,16 @@ package:
 	@rm -rf dist/_CPack_Packages
 	@ls -l dist/
 
+# The Windows programs parse XML with Debian's own source of the installed libpugixml-dev,
+# fetched and unpacked into PUGIXML_SOURCE once (kept while that version stays installed).
+PUGIXML_SOURCE ?= build-pugixml
 package-windows:
 	cmake -S . -B $(PACKAGE_DIR) $(PACKAGE_FLAGS)
 	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target sample_data
+	bash .ci/pugixml-source.sh $(PUGIXML_SOURCE)
 	cmake -S . -B $(PACKAGE_DIR)-windows $(PACKAGE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	    -DKOPC_WINE=OFF -DKOPC_SAMPLE_WORLD="$(abspath $(PACKAGE_DIR))/sample-data"
+	    -DKOPC_WINE=OFF -DKOPC_SAMPLE_WORLD="$(abspath $(PACKAGE_DIR))/sample-data" \
+	    -DKOPC_PUGIXML_SOURCE_DIR="$(abspath $(PUGIXML_SOURCE))"
 	cmake --build $(PACKAGE_DIR)-windows -j $(JOBS)
 	cd $(PACKAGE_DIR)-windows && cpack -G ZIP
 	@rm -rf dist/_CPack_Packages
@@ -126,4 +133,4 @@ bench:
 	python3 bench/bench.py "$(abspath $(BENCH_DIR))/kopc_map" "$(abspath $(BENCH_DIR))/sample/kopc_sample"
 
 clean:
-	rm -rf $(BUILD_DIR) build-* demo dist tiled maps
+	rm -rf $(BUILD_DIR) build-* demo dist tiled maps world world-tiled

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-"""Runs the Linux and the Windows build of kopc_map (or of kopc_atlas) on the same data and
+"""Runs the Linux and the Windows build of kopc_map (or of a companion) on the same data and
 demands the same result: exit status, standard output (CR LF line ends on Windows, LF on
 Linux) and every file written, byte for byte. Paths with characters beyond any ANSI code page
 (Cyrillic, CJK, an emoji) are among the cases.
@@ -35,6 +35,16 @@ CASES = [
     ("wide_shapes", ["../data", "-s", "../data/" + WIDE + ".bmp"], b"", []),
     ("wide_missing", ["../" + WIDE, "-s", "../" + WIDE + "/missing " + WIDE + ".bmp"], b"", []),
 ]
+# kopc_import's runs start in a copy of the data set, the folder they write, beside the Tiled
+# maps that the Linux kopc_tmx wrote of it: as written, and with one tile painted.
+IMPORT_CASES = [
+    ("unedited", ["--overwrite", "../tmx", "."], b"", "data"),
+    ("painted_dry_run", ["--dry-run", "../tmx-painted", "."], b"", "data"),
+    ("painted", ["--overwrite", "../tmx-painted", "."], b"", "data"),
+    ("painted_answer_n", ["../tmx-painted", "."], b"n\n", "data"),
+    ("wide_painted", ["--overwrite", "../" + WIDE + " tmx", "."], b"", "data"),
+    ("missing_maps", ["../nowhere", "."], b"", "data"),
+]
 
 
 def make_data(folder, generator):
@@ -57,10 +67,31 @@ def make_data(folder, generator):
     shutil.copytree(folder, os.path.join(folder, "..", WIDE))
 
 
+def make_maps(root, kopc_tmx):
+    """The Tiled maps of ROOT/data in ROOT/tmx, and in ROOT/tmx-painted and a folder of a wide name
+    with the first cell of the first map painted with another tile of that map."""
+    os.makedirs(os.path.join(root, "tmx"))
+    subprocess.run([kopc_tmx, "../data"], cwd=os.path.join(root, "tmx"), check=True,
+                   stdout=subprocess.DEVNULL)
+    painted = os.path.join(root, "tmx-painted")
+    shutil.copytree(os.path.join(root, "tmx"), painted)
+    path = os.path.join(painted, sorted(n for n in os.listdir(painted) if n.endswith(".tmx"))[0])
+    with open(path, encoding="utf-8") as f:
+        head, csv = f.read().split('<data encoding="csv">\n', 1)
+    cells = csv.split(",", 1)
+    other = next(c for c in csv.split("</data>")[0].replace("\n", "").split(",") if c != cells[0])
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(head + '<data encoding="csv">\n' + other + "," + cells[1])
+    shutil.copytree(painted, os.path.join(root, WIDE + " tmx"))
+
+
 def run(command, root, case):
     name, args, stdin, existing = case
     out = os.path.join(root, name)
-    os.makedirs(out)
+    if isinstance(existing, str):  # a folder to start in a copy of
+        shutil.copytree(os.path.join(root, existing), out)
+        existing = []
+    os.makedirs(out, exist_ok=True)
     for file_name in existing:
         kopc_data.write(os.path.join(out, file_name), b"an older image")
     proc = subprocess.run(command + args, cwd=out, input=stdin, capture_output=True, timeout=600)
@@ -76,11 +107,15 @@ def main():
     linux, generator = (os.path.abspath(a) for a in sys.argv[1:3])
     windows = [os.path.abspath(a) if os.path.exists(a) else a for a in sys.argv[4:]]
     failures = compared = 0
+    importing = os.path.basename(linux) == "kopc_import"
+    cases = IMPORT_CASES if importing else CASES
     with tempfile.TemporaryDirectory() as work:
         for data_name in ("generated", "sample"):
             root = os.path.join(work, data_name)
             make_data(os.path.join(root, "data"), generator if data_name == "sample" else None)
-            for case in CASES:
+            if importing:
+                make_maps(root, os.path.join(os.path.dirname(linux), "kopc_tmx"))
+            for case in cases:
                 l_status, l_out, l_files = run([linux], root, case)
                 w_status, w_out, w_files = run(windows, root, case)
                 problems = []
@@ -100,7 +135,7 @@ def main():
                 for p in problems:
                     print("  " + p)
     print("%d runs of each build, %d files compared byte for byte, %d runs differ"
-          % (2 * len(CASES), compared, failures))
+          % (2 * len(cases), compared, failures))
     return 1 if failures else 0
 
 

@@ -45,7 +45,9 @@ if [ "${2:-}" = sudo ]; then
 fi
 
 [ "${2:-}" = clone ] || { echo "usage: .ci/fresh_user.sh sudo|clone"; exit 2; }
-git clone -q "$PWD" "$work/clone" && chown -R "$uid:$uid" "$work/clone"
+# Its own copy of every object: a clone sharing them by hard links would hand this
+# checkout's objects to the user with them.
+git clone -q --no-hardlinks "$PWD" "$work/clone" && chown -R "$uid:$uid" "$work/clone"
 touch "$work/stamp"
 sleep 1
 as_user make -C "$work/clone" test JOBS=2 KOPC_NO_INSTALL=1 KOPC_NO_SKIP=1 > "$work/test.log" 2>&1 ||

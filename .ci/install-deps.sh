@@ -11,7 +11,7 @@ set -euo pipefail
 command -v dpkg-query > /dev/null || exit 0
 packages=(cmake make g++ googletest python3 groff-base "$@")
 if [ $# -eq 0 ]; then
-    packages+=(zlib1g-dev python3-pil chromium firefox-esr nodejs npm tiled)
+    packages+=(zlib1g-dev libpugixml-dev python3-pil chromium firefox-esr nodejs npm tiled)
 fi
 # The program that stands for a package where another package may bring it.
 declare -A provides=([nodejs]=node [npm]=npm [chromium]=chromium [firefox-esr]=firefox-esr

@@ -4,8 +4,9 @@
 # suite against the Windows programs under Wine, packs the .zip (`make package-windows`),
 # checks its text files (Windows line ends; the manuals plain ASCII), that its
 # `kopc_map.exe sample` and `kopc_atlas.exe sample` write the 31 maps and the page of
-# `make demo`, and that its kopc_map.exe and kopc_atlas.exe and the Linux programs write the
-# same files, byte for byte, and print the same lines.
+# `make demo` (and that kopc_import.exe brings kopc_tmx.exe's maps back unchanged), and that
+# its programs and the Linux ones write the same files, byte for byte, and print the same
+# lines.
 #
 # KOPC_WIN_BUILD names the cross build folder (default build-windows); KOPC_NATIVE_BUILD
 # the Linux build to compare with (default build, where `make demo` builds what it needs).
@@ -13,7 +14,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
 
-bash .ci/install-deps.sh g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine unzip zip
+# libpugixml-dev names the pugixml version the Windows programs are built with, from Debian's
+# source package (dpkg-dev unpacks it).
+bash .ci/install-deps.sh g++-mingw-w64-x86-64 libz-mingw-w64-dev libpugixml-dev dpkg-dev \
+    wine64 wine unzip zip
 
 win_build=${KOPC_WIN_BUILD:-build-windows}
 native_build=${KOPC_NATIVE_BUILD:-build}
@@ -37,9 +41,18 @@ wineserver -p
 unpacked=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$unpacked"' EXIT
 
+# One unpacked pugixml source for this build and `make package-windows`'s (its default).
+bash .ci/pugixml-source.sh build-pugixml
 cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DKOPC_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    -DKOPC_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOPC_PUGIXML_SOURCE_DIR="$PWD/build-pugixml"
 cmake --build "$win_build" -j 2
+# Every program of this checkout (kopc_import where its source is), which the build would
+# otherwise leave out without a word where the cross build lacks a library.
+programs=(kopc_map kopc_atlas kopc_tmx)
+[ ! -d src/kopc_import ] || programs+=(kopc_import)
+for program in "${programs[@]}"; do
+    test -f "$win_build/$program.exe" || { echo "the Windows build made no $program.exe"; exit 1; }
+done
 
 echo "== Windows tests under Wine"
 (cd "$win_build" && KOPC_CRLF=1 ctest --output-on-failure -j 2)
@@ -50,7 +63,11 @@ zip=$(ls dist/kopc_map-*-windows-x86_64.zip)
 unzip -q "$zip" -d "$unpacked"
 unzip -l "$zip"
 top=$(echo "$unpacked"/kopc_map-*)
-for text in README.txt LICENSE.txt kopc_map.txt kopc_atlas.txt kopc_tmx.txt; do
+for program in "${programs[@]}"; do
+    test -f "$top/$program.exe" && test -f "$top/$program.txt" ||
+        { echo "the .zip has no $program.exe or $program.txt"; exit 1; }
+done
+for text in README.txt LICENSE.txt "${programs[@]/%/.txt}"; do
     if grep -qv $'\r$' "$top/$text"; then echo "$text has a line without CR LF"; exit 1; fi
 done
 if grep -qP '[^\x00-\x7F]' "$top"/kopc_*.txt; then echo "a manual is not ASCII"; exit 1; fi
@@ -74,9 +91,17 @@ for map in demo/ko.*.bmp; do
     cmp "$map" "$top/${map#demo/}"
 done
 echo "the same 31 maps, atlas page and lines"
+if [ -d src/kopc_import ]; then
+    # The Tiled maps that kopc_tmx.exe wrote, unedited, give back the sample's files as they were.
+    cp -r "$top/sample" "$top/game"
+    (cd "$top" && "$wine" kopc_import.exe --overwrite tmx game > /dev/null)
+    diff -r "$top/sample" "$top/game"
+    echo "the .zip's kopc_import.exe brings those maps back without changing a byte"
+fi
 
-echo "== same output from the Linux program and the .zip's kopc_map.exe"
-for program in kopc_map kopc_atlas kopc_tmx; do
+echo "== same output from the Linux programs and the .zip's"
+[ ! -d src/kopc_import ] || cmake --build "$native_build" -j 2 --target kopc_import > /dev/null
+for program in "${programs[@]}"; do
     python3 .ci/compare_windows.py "$native_build/$program" "$native_build/sample/kopc_sample" \
         -- "$wine" "$top/$program.exe"
 done

@@ -2,7 +2,9 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 compiler (g++-mingw-w64-x86-64),
 # tests run under Wine:
 #
-#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+#   bash .ci/pugixml-source.sh build-pugixml   (Debian's pugixml source, for kopc_tmx/kopc_import)
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+#         -DKOPC_PUGIXML_SOURCE_DIR=$PWD/build-pugixml
 #   cmake --build build-win -j2
 #   WINEPREFIX=$PWD/build-wine WINEDEBUG=-all wineboot -i   (one prefix for all builds)
 #   cd build-win && KOPC_CRLF=1 ctest --output-on-failure
@@ -10,7 +12,10 @@
 # -DKOPC_WINE=OFF makes a build that runs nothing under Wine (it writes no sample world of
 # its own and cannot run its tests), as `make package-windows` does.
 #
-# The programs are linked statically, so Wine needs no MinGW runtime DLLs beside them.
+# The programs are linked statically, so Wine needs no MinGW runtime DLLs beside them. zlib
+# comes from libz-mingw-w64-dev; pugixml, which has no MinGW-w64 package, is compiled from
+# the source named by KOPC_PUGIXML_SOURCE_DIR (cmake/pugixml.cmake); without it the build
+# leaves out kopc_tmx and kopc_import.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -1,21 +1,24 @@
 # SPDX-License-Identifier: MIT
 # Install rules and the packages made from them with CPack (`make package`,
 # `make package-windows`):
-#   Linux: /usr/bin/kopc_map, kopc_atlas and kopc_tmx (these two where zlib is at hand), their
-#          pages (compressed), the sample world in /usr/share/kopc-map/sample, the README,
-#          changelog and copyright in /usr/share/doc/kopc-map. A dynamically linked build
-#          packs it as a Debian package, a static one as a .tar.gz of the same tree, for any
-#          x86-64 Linux.
-#   Windows: a .zip with kopc_map.exe, kopc_atlas.exe, kopc_tmx.exe, README.txt, LICENSE.txt and
-#          the manuals as kopc_*.txt (plain ASCII, Windows line ends) side
-#          by side, and sample\ beside them.
-# A second program or manual page joins these lists and the rules below take it along.
+#   Linux: /usr/bin/kopc_map, kopc_atlas (where zlib is at hand), kopc_tmx and kopc_import
+#          (where pugixml is too), their pages (compressed), the sample world in
+#          /usr/share/kopc-map/sample, the README, changelog and copyright in
+#          /usr/share/doc/kopc-map. A dynamically linked build packs it as a Debian package
+#          (its dependencies, libpugixml1v5 among them, computed by dpkg-shlibdeps from what
+#          the programs link), a static one as a .tar.gz of the same tree, for any x86-64 Linux.
+#   Windows: a .zip with the same programs as .exe files (pugixml built from Debian's source
+#          package), README.txt, LICENSE.txt and the manuals as kopc_*.txt (plain ASCII,
+#          Windows line ends) side by side, and sample\ beside them.
+# A further program or manual page joins these lists and the rules below take it along.
 set(kopc_programs kopc_map)
 set(kopc_manual_pages kopc_map.1)
-if(TARGET kopc_atlas)
-  list(APPEND kopc_programs kopc_atlas kopc_tmx)
-  list(APPEND kopc_manual_pages kopc_atlas.1 kopc_tmx.1)
-endif()
+foreach(program kopc_atlas kopc_tmx kopc_import)
+  if(TARGET ${program})
+    list(APPEND kopc_programs ${program})
+    list(APPEND kopc_manual_pages ${program}.1)
+  endif()
+endforeach()
 
 # The one place the maintainer is named: the package's control file, its changelog and its
 # copyright file take it from here. No mailbox exists yet; the address is a placeholder.
@@ -136,6 +139,11 @@ set(CPACK_PACKAGE_VENDOR "The kopc_map developers")
 set(CPACK_PACKAGE_CONTACT ${KOPC_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "render the 31 maps of an old tile game's PC release as BMP images")
 # The Debian package's long description (lines of at most 80 characters).
+set(kopc_import_text "")
+if(TARGET kopc_import)
+  set(kopc_import_text " kopc_import writes maps
+edited in Tiled back into the game's map and NPC files.")
+endif()
 set(CPACK_PACKAGE_DESCRIPTION
     "kopc_map reads the 31 map files and the 31 NPC files of an old tile-based
 game's PC release and writes one Windows bitmap (BMP) of every map into the
@@ -143,7 +151,7 @@ current directory. The tile shapes come from the game's EGA or CGA executable
 or from a shape bitmap of any tile size and bit count. It reports every cell
 where a map file and its NPC file disagree. kopc_atlas draws the same maps
 into one self-contained HTML page that shows what lies under every cell, and
-kopc_tmx writes them as maps for the Tiled map editor.
+kopc_tmx writes them as maps for the Tiled map editor.${kopc_import_text}
 
 A sample world made for this program, with no file of the game in it, is
 installed in /usr/share/kopc-map/sample: kopc_map /usr/share/kopc-map/sample

@@ -13,15 +13,10 @@
 #include <cstdio>
 #include <vector>
 
-// The tileset's files, in the current folder beside the maps, and its name in Tiled.
-constexpr char tileset_file[] = "ko.tiles.tsx";
+// The tileset's image, in the current folder beside the maps and the tileset (tiled.h), and
+// its layout: shape s at ids 4s..4s+3 of its row.
 constexpr char tileset_image_file[] = "ko.tiles.png";
-constexpr char tileset_name[] = "ko.tiles";
-
-// A tile's id is its tile byte: the tileset holds each shape tile_variants times, once for
-// each value of the byte's two low bits, so the tile layer alone gives every byte back.
-constexpr int tileset_columns = sheet_tiles_across * tile_variants; // 64: shape s at 4s..4s+3
-constexpr int tileset_tiles = shape_count * tile_variants;          // 256, one per byte
+constexpr int tileset_columns = sheet_tiles_across * tile_variants; // 64
 
 // Room for a map's file name: its BMP's name with .tmx in place of .bmp.
 constexpr std::size_t tmx_name_size = 128;

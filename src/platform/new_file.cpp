@@ -254,11 +254,23 @@ namespace {
 // program go past the first one; when all are taken, the file is not written.
 constexpr int name_tries = 100;
 
-// The process id in `entry` when it is "<base>.<id>-<n>.part", a temporary name of `base`;
-// 0 otherwise. Nine digits at most, so that the id fits a long everywhere.
-long leftover_id(const char* entry, const char* base) {
+bool same_text(const char* a, const char* b, std::size_t length, bool fold_case) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const char x = fold_case && a[i] >= 'A' && a[i] <= 'Z' ? char(a[i] - 'A' + 'a') : a[i];
+        const char y = fold_case && b[i] >= 'A' && b[i] <= 'Z' ? char(b[i] - 'A' + 'a') : b[i];
+        if (x != y || x == '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The process id in `entry` when it is "<base>.<id>-<n>.part", a temporary name of `base`
+// (ignoring ASCII case in `base` with `fold_case`); 0 otherwise. Nine digits at most, so
+// that the id fits a long everywhere.
+long leftover_id(const char* entry, const char* base, bool fold_case = false) {
     const std::size_t length = std::strlen(base);
-    if (std::strncmp(entry, base, length) != 0 || entry[length] != '.') {
+    if (!same_text(entry, base, length, fold_case) || entry[length] != '.') {
         return 0;
     }
     const char* at = entry + length + 1;
@@ -446,4 +458,36 @@ void platform_discard_new_file(NewFile* file) noexcept {
         remove_entry(file->temp_name);
         file->temp_name[0] = '\0';
     }
+}
+
+int platform_find_leftover(const char* path, char* found, std::size_t size) noexcept {
+    char name[sizeof NewFile::temp_name];
+    const int length = std::snprintf(name, sizeof name, "%s", path);
+    found[0] = '\0';
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof name) {
+        return 0;
+    }
+    std::size_t folder = 0; // the folder part of the name, separator included
+    for (std::size_t i = 0; name[i] != '\0'; ++i) {
+        name[i] = name[i] == '\\' ? '/' : name[i];
+        folder = name[i] == '/' ? i + 1 : folder;
+    }
+#ifdef _WIN32
+    std::snprintf(name, sizeof name, "%s", path); // Windows takes either separator
+#endif
+    FolderScan scan;
+    if (!scan_open(&scan, name)) {
+        return 0;
+    }
+    while (const char* entry = scan_next(&scan)) {
+        if (leftover_id(entry, name + folder, true) > 0) {
+            const int written =
+                std::snprintf(found, size, "%.*s%s", static_cast<int>(folder), name, entry);
+            if (written < 0 || static_cast<std::size_t>(written) >= size) {
+                found[0] = '\0';
+            }
+            return 1;
+        }
+    }
+    return 0;
 }

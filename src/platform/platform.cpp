@@ -4,6 +4,8 @@
 // local buffer, so opening a file cannot fail for lack of memory.
 #include "platform/platform.h"
 
+#include <cstring>
+#include <new>
 #include <sys/stat.h>
 
 #ifdef _WIN32
@@ -20,6 +22,54 @@
 std::FILE* platform_open_read(const char* path) noexcept {
     // Windows understands its own paths; it also refuses to open a directory as a file.
     return std::fopen(path, "rb");
+}
+
+std::FILE* platform_open_found(const char* path, char* found, std::size_t size) noexcept {
+    // The folder's own spelling of the name, which Windows matches ignoring case.
+    WIN32_FIND_DATAA entry;
+    const HANDLE search = FindFirstFileA(path, &entry);
+    found[0] = '\0';
+    if (search == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    FindClose(search);
+    std::size_t folder = 0;
+    for (std::size_t i = 0; path[i] != '\0'; ++i) {
+        folder = path[i] == '\\' || path[i] == '/' || path[i] == ':' ? i + 1 : folder;
+    }
+    const int length =
+        std::snprintf(found, size, "%.*s%s", static_cast<int>(folder), path, entry.cFileName);
+    if (length < 0 || static_cast<std::size_t>(length) >= size) {
+        found[0] = '\0';
+        return nullptr;
+    }
+    std::FILE* stream = std::fopen(found, "rb");
+    found[stream != nullptr ? length : 0] = '\0';
+    return stream;
+}
+
+int platform_folder_entries(const char* folder, std::vector<std::string>* names) noexcept {
+    char pattern[MAX_PATH + 4];
+    const int length = std::snprintf(pattern, sizeof pattern, "%s\\*", folder);
+    WIN32_FIND_DATAA entry;
+    const HANDLE search = length > 0 && static_cast<std::size_t>(length) < sizeof pattern
+                              ? FindFirstFileA(pattern, &entry)
+                              : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    int result = 0;
+    try {
+        do {
+            if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0) {
+                names->emplace_back(entry.cFileName);
+            }
+        } while (FindNextFileA(search, &entry));
+    } catch (const std::bad_alloc&) {
+        result = -2;
+    }
+    FindClose(search);
+    return result;
 }
 
 bool platform_file_exists(const char* name) noexcept {
@@ -123,8 +173,9 @@ std::FILE* open_checked(const char* path, bool regular_only, bool* refused) {
 }
 
 // Looks in the folder of `path` (modified in place, '/' separators) for an entry whose
-// name equals the last component ignoring ASCII case, and opens the first one found.
-std::FILE* open_case_insensitive(char* path, bool regular_only, bool* refused) {
+// name equals the last component ignoring ASCII case, and opens the first one found; its
+// path goes to `found`, which holds max_path bytes.
+std::FILE* open_case_insensitive(char* path, bool regular_only, bool* refused, char* found) {
     char* slash = std::strrchr(path, '/');
     const char* folder = ".";
     const char* name = path;
@@ -142,16 +193,15 @@ std::FILE* open_case_insensitive(char* path, bool regular_only, bool* refused) {
         return nullptr;
     }
     std::FILE* stream = nullptr;
-    char found[max_path];
     while (const dirent* entry = readdir(dir)) {
         if (strcasecmp(entry->d_name, name) != 0) {
             continue;
         }
-        const int length = (slash != nullptr)
-                               ? std::snprintf(found, sizeof found, "%s/%s",
-                                               slash == path ? "" : path, entry->d_name)
-                               : std::snprintf(found, sizeof found, "%s", entry->d_name);
-        if (length > 0 && static_cast<size_t>(length) < sizeof found) {
+        const int length =
+            (slash != nullptr)
+                ? std::snprintf(found, max_path, "%s/%s", slash == path ? "" : path, entry->d_name)
+                : std::snprintf(found, max_path, "%s", entry->d_name);
+        if (length > 0 && static_cast<size_t>(length) < max_path) {
             stream = open_checked(found, regular_only, refused);
         }
         break;
@@ -161,9 +211,12 @@ std::FILE* open_case_insensitive(char* path, bool regular_only, bool* refused) {
 }
 
 // Opens `path` (Windows form) as open_checked does, with a backslash as a separator and, when
-// no entry has the last component's name, one that differs from it only in ASCII case.
-std::FILE* open_host(const char* path, bool regular_only, bool* refused) {
+// no entry has the last component's name, one that differs from it only in ASCII case. The
+// path opened goes to `found` (max_path bytes) when it is given.
+std::FILE* open_host(const char* path, bool regular_only, bool* refused, char* found = nullptr) {
     char host_path[max_path];
+    char found_here[max_path];
+    found = found != nullptr ? found : found_here;
     *refused = false;
     const size_t length = std::strlen(path);
     if (length >= sizeof host_path) {
@@ -172,9 +225,10 @@ std::FILE* open_host(const char* path, bool regular_only, bool* refused) {
     for (size_t i = 0; i <= length; ++i) {
         host_path[i] = (path[i] == '\\') ? '/' : path[i];
     }
+    std::memcpy(found, host_path, length + 1);
     std::FILE* stream = open_checked(host_path, regular_only, refused);
     if (stream == nullptr && errno == ENOENT) {
-        stream = open_case_insensitive(host_path, regular_only, refused);
+        stream = open_case_insensitive(host_path, regular_only, refused, found);
     }
     return stream;
 }
@@ -186,10 +240,52 @@ std::FILE* platform_open_read(const char* path) noexcept {
     return open_host(path, false, &refused);
 }
 
+std::FILE* platform_open_found(const char* path, char* found, std::size_t size) noexcept {
+    bool refused = false;
+    char opened[max_path];
+    std::FILE* stream = open_host(path, false, &refused, opened);
+    found[0] = '\0';
+    if (stream != nullptr && std::strlen(opened) >= size) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    if (stream != nullptr) {
+        std::memcpy(found, opened, std::strlen(opened) + 1);
+    }
+    return stream;
+}
+
 int platform_open_regular(const char* path, FilePtr* file) noexcept {
     bool refused = false;
     file->reset(open_host(path, true, &refused));
     return *file ? 0 : refused ? -2 : -1;
+}
+
+int platform_folder_entries(const char* folder, std::vector<std::string>* names) noexcept {
+    char host_path[max_path];
+    const size_t length = std::strlen(folder);
+    if (length >= sizeof host_path) {
+        return -1;
+    }
+    for (size_t i = 0; i <= length; ++i) {
+        host_path[i] = (folder[i] == '\\') ? '/' : folder[i];
+    }
+    DIR* dir = opendir(host_path);
+    if (dir == nullptr) {
+        return -1;
+    }
+    int result = 0;
+    try {
+        while (const dirent* entry = readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                names->emplace_back(entry->d_name);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        result = -2;
+    }
+    closedir(dir);
+    return result;
 }
 
 bool platform_file_exists(const char* name) noexcept {

@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 // Closes a stream when its owner goes out of scope.
 struct FileCloser {
@@ -32,6 +34,17 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // Opens an existing file for binary reading ("rb") by its Windows-form path.
 // Null when it cannot be opened or is a directory.
 std::FILE* platform_open_read(const char* path) noexcept;
+
+// Opens as platform_open_read does, and writes into `found` the path of the file opened in
+// the host's form: the host's separators, and the last component as the folder spells it
+// (data\MAPX10 that opened data/mapx10 gives "data/mapx10"), the name to write it back under.
+// Null, `found` "", when it cannot be opened or `found` is too small for the path.
+std::FILE* platform_open_found(const char* path, char* found, std::size_t size) noexcept;
+
+// The names of the entries of `folder` (Windows form, a backslash read as a separator), "."
+// and ".." aside, in the order the host lists them, behind what `names` held. 0; -1 when
+// the folder cannot be read; -2 when memory ran out.
+int platform_folder_entries(const char* folder, std::vector<std::string>* names) noexcept;
 
 // True when the host's file status query finds `name` (exact name, no case folding).
 bool platform_file_exists(const char* name) noexcept;
@@ -155,6 +168,13 @@ int platform_finish_new_file(NewFile* file, const char* final_name) noexcept;
 // set-aside copy is left behind, unless putting an old file back failed: its copy then stays.
 int platform_finish_new_files(NewFile files[], const char* const final_names[],
                               std::size_t count) noexcept;
+
+// Looks beside `path` (Windows form, its last component compared ignoring ASCII case) for a
+// file that platform_begin_new_file or platform_finish_new_files left under a temporary
+// name: a run stopped before it could remove it, or a set-aside copy of the file that a run
+// stopped while renaming. 1 with the first one's host path in `found`; 0 when there is none.
+// Unlike platform_begin_new_file, it looks at every process's files and removes nothing.
+int platform_find_leftover(const char* path, char* found, std::size_t size) noexcept;
 
 // Closes the stream and removes the temporary file: for callers that drop a file explicitly.
 void platform_discard_new_file(NewFile* file) noexcept;

@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-static const char fmt_usage_first[] = "usage: %s [options] [DATA-PATH]\n";
+static const char fmt_usage_first[] = "usage: %s [options] %s[DATA-PATH]\n";
+static const char usage_tmx_folder[] = "TMX-FOLDER ";
+static const char msg_no_tmx_folder[] = "error: no TMX-FOLDER given";
 static const char fmt_illegal_parameter[] = "error: illegal parameter '%s'\n";
 static const char msg_data_path_note[] = "read map data from current directory if not specified";
 static const char fmt_unknown_option[] = "error: unknown option '%s'\n";
@@ -29,6 +31,7 @@ enum OptionId {
     opt_ignore_diff,
     opt_time_doors,
     opt_names,
+    opt_dry_run,
     opt_overwrite,
     opt_help
 };
@@ -86,8 +89,27 @@ const OptionRow option_table[] = {
      "error: no shape names filename",
      {"read shape names from specified file"},
      run_options_names},
-    {opt_overwrite, nullptr, "--overwrite", nullptr, nullptr, {nullptr}, run_options_map},
-    {opt_help, "-?", "--help", nullptr, nullptr, {"print usage"}, run_options_map},
+    {opt_dry_run,
+     nullptr,
+     "--dry-run",
+     nullptr,
+     nullptr,
+     {"print what would change, write nothing"},
+     run_options_import},
+    {opt_overwrite,
+     nullptr,
+     "--overwrite",
+     nullptr,
+     nullptr,
+     {nullptr},
+     run_options_map | run_options_import},
+    {opt_help,
+     "-?",
+     "--help",
+     nullptr,
+     nullptr,
+     {"print usage"},
+     run_options_map | run_options_import},
 };
 
 constexpr int help_column = 32;
@@ -109,7 +131,8 @@ const OptionRow* find_option(const char* argument, unsigned set) {
 } // namespace
 
 void print_usage(const RunProgram& program) noexcept {
-    std::printf(fmt_usage_first, program.name);
+    std::printf(fmt_usage_first, program.name,
+                (program.options & run_options_import) != 0 ? usage_tmx_folder : "");
     std::puts("option:");
     for (const OptionRow& row : option_table) {
         if ((row.set & program.options) == 0) {
@@ -135,16 +158,21 @@ void print_usage(const RunProgram& program) noexcept {
 
 int parse_command_line(int argc, const char* const argv[], const RunProgram& program,
                        RunOptions* options) noexcept {
-    bool have_data_path = false;
+    // The words that are no option: kopc_import's TMX-FOLDER first, then DATA-PATH.
+    const char** places[2] = {&options->data_path, nullptr};
+    if ((program.options & run_options_import) != 0) {
+        places[0] = &options->tmx_folder;
+        places[1] = &options->data_path;
+    }
+    std::size_t placed = 0;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (argument[0] != '-') {
-            if (have_data_path) {
+            if (placed == 2 || places[placed] == nullptr) {
                 std::printf(fmt_illegal_parameter, argument);
                 return -1;
             }
-            options->data_path = argument;
-            have_data_path = true;
+            *places[placed++] = argument;
             continue;
         }
         const OptionRow* row = find_option(argument, program.options);
@@ -185,10 +213,17 @@ int parse_command_line(int argc, const char* const argv[], const RunProgram& pro
         case opt_time_doors:
             options->time_doors = 1;
             break;
+        case opt_dry_run:
+            options->dry_run = 1;
+            break;
         case opt_overwrite:
             options->overwrite = 1;
             break;
         }
+    }
+    if ((program.options & run_options_import) != 0 && options->tmx_folder == nullptr) {
+        std::puts(msg_no_tmx_folder);
+        return -1;
     }
     return 0;
 }
@@ -217,12 +252,16 @@ int load_run_inputs(const RunOptions& options, RunImage with_image, RunInputs* i
         return -1;
     }
 
+    return load_run_blocks(options, &inputs->blocks);
+}
+
+int load_run_blocks(const RunOptions& options, std::vector<MapBlock>* blocks) noexcept {
     // 31 blocks of 4352 bytes: on the heap, they would crowd a small stack.
-    if (!grow_buffer(&inputs->blocks, map_count)) {
+    if (!grow_buffer(blocks, map_count)) {
         std::puts(common_text::memory);
         return -1;
     }
-    if (load_map_data(options.data_path, map_catalogue, inputs->blocks.data()) != 0) {
+    if (load_map_data(options.data_path, map_catalogue, blocks->data()) != 0) {
         std::puts(msg_read_map_data);
         return -1;
     }
@@ -263,6 +302,7 @@ static bool option_in_force(const OptionRow& row, const RunOptions& options) {
     case opt_time_doors:
         return options.time_doors != 0;
     case opt_names:
+    case opt_dry_run:
     case opt_overwrite:
     case opt_help:
         break; // how the run went, not how the maps were drawn
@@ -323,4 +363,51 @@ int confirm_replace(const char* const names[], std::size_t count, int overwrite)
         std::printf(fmt_more_exist, first, static_cast<unsigned>(existing - 1));
     }
     return ask_yes_no(overwrite_text::question) != 0 ? 0 : -1;
+}
+
+// The flag that a row of the table sets, or null for a row that is no flag of the maps.
+static int* run_flag(OptionId id, RunOptions* options) {
+    switch (id) {
+    case opt_no_npcs:
+        return &options->no_npcs;
+    case opt_no_mon_files:
+        return &options->no_mon_files;
+    case opt_ignore_diff:
+        return &options->ignore_diff;
+    case opt_time_doors:
+        return &options->time_doors;
+    default:
+        return nullptr;
+    }
+}
+
+int parse_run_options(const char* text, RunOptions* options) noexcept {
+    // The flags from the end, in the table's order backwards, each at most once: what is
+    // left is the shape source, a shape bitmap's name included, whatever characters it holds.
+    std::size_t length = std::strlen(text);
+    for (std::size_t i = sizeof option_table / sizeof option_table[0]; i-- > 0;) {
+        const OptionRow& row = option_table[i];
+        int* flag = run_flag(row.id, options);
+        const char* name = row.short_name ? row.short_name : row.long_name;
+        const std::size_t size = std::strlen(name);
+        if (flag != nullptr && length > size && text[length - size - 1] == ' ' &&
+            std::strncmp(text + length - size, name, size) == 0) {
+            *flag = 1;
+            length -= size + 1;
+        }
+    }
+    // The shape source, as option_in_force tells it: --cga, --ega or "-s NAME".
+    for (const OptionRow& row : option_table) {
+        const char* name = row.short_name ? row.short_name : row.long_name;
+        const std::size_t size = std::strlen(name);
+        const bool named =
+            std::strncmp(text, name, size) == 0 &&
+            (row.argument != nullptr ? length > size + 1 && text[size] == ' ' : length == size);
+        if (named && (row.id == opt_cga || row.id == opt_ega || row.id == opt_shape)) {
+            options->use_shape_bitmap = row.id == opt_shape;
+            options->cga = row.id == opt_cga;
+            return 0;
+        }
+    }
+    return -1;
 }

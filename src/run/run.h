@@ -25,12 +25,15 @@ struct RunOptions {
     const char* shape_bitmap_path = nullptr;
     const char* names_path = nullptr; // --names: a text file of shape names
     const char* data_path = nullptr;  // null: the current folder
+    int dry_run = 0;                  // kopc_import: say what would change, write nothing
+    const char* tmx_folder = nullptr; // kopc_import: the folder of the Tiled maps
 };
 
 // The rows of the option table a program may take (bits of RunProgram::options).
 enum RunOptionSet : unsigned {
-    run_options_map = 1,   // kopc_map's options, which every program takes
-    run_options_names = 2, // --names FILE
+    run_options_map = 1,    // kopc_map's options, which every program takes
+    run_options_names = 2,  // --names FILE
+    run_options_import = 4, // kopc_import's: TMX-FOLDER first, --dry-run, --overwrite, --help
 };
 
 // What a program tells the run layer about itself: its name (the usage text's first line),
@@ -46,8 +49,9 @@ struct RunProgram {
     int output_checked; // 1: a lost line on standard output ends the run with status 1
 };
 
-// Prints the program's usage text: "usage: NAME [options] [DATA-PATH]", then one line per
-// option the program takes (in the table's order), then the notes.
+// Prints the program's usage text: "usage: NAME [options] [DATA-PATH]" (kopc_import:
+// "usage: NAME [options] TMX-FOLDER [DATA-PATH]"), then one line per option the program
+// takes (in the table's order), then the notes.
 void print_usage(const RunProgram& program) noexcept;
 
 // Fills `options` from the arguments after the program name; -?/--help prints the usage.
@@ -99,6 +103,9 @@ enum RunImage { run_no_image = 0, run_with_image = 1 };
 // data, each failure printed with its own line. 0 when all are in place.
 int load_run_inputs(const RunOptions& options, RunImage image, RunInputs* inputs) noexcept;
 
+// All map data alone, one block per catalogue row, with the same lines as load_run_inputs.
+int load_run_blocks(const RunOptions& options, std::vector<MapBlock>* blocks) noexcept;
+
 // Decides catalogue row `map` with the run's options into `report` and prints its mismatch
 // lines; draw_run_map also draws it into inputs->image.
 void decide_run_map(const RunOptions& options, const RunInputs& inputs, int map,
@@ -127,6 +134,10 @@ constexpr std::size_t run_options_text_size = 1024;
 // name alone: the maps do not depend on where it was), then " -n", " --no-mon-files",
 // " --ignore-diff" and " -t" where set.
 void format_run_options(char text[run_options_text_size], const RunOptions& options) noexcept;
+
+// The other way: the flags and the shape source of options typed as format_run_options types
+// them into `options` (the shape bitmap's name is not kept). 0, or -1 for any other text.
+int parse_run_options(const char* text, RunOptions* options) noexcept;
 
 // The length of a file name without its extension (from its last '.' on, when it has one):
 // a map's name in the companions' own file names and addresses is its BMP's name so cut.

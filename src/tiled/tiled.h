@@ -15,6 +15,18 @@
 #include <string>
 #include <vector>
 
+// The tileset every map shares, and its name in Tiled. A tile's id is its tile byte: the
+// tileset holds each shape tile_variants times, once for each value of the byte's two low
+// bits, so the tile layer alone gives every byte back.
+constexpr char tileset_file[] = "ko.tiles.tsx";
+constexpr char tileset_name[] = "ko.tiles";
+constexpr int tileset_tiles = shape_count * tile_variants; // 256, one per byte
+
+// The layers kopc_tmx writes, by name.
+constexpr char tiles_layer[] = "tiles";
+constexpr char npcs_layer[] = "npcs";
+constexpr char doors_layer[] = "time doors";
+
 // One object of a map's "npcs" layer.
 struct TiledObject {
     int id = 0;       // Tiled's object id
@@ -61,7 +73,10 @@ int export_map_model(const MapBlock& block, const MapReport& report, uint8_t til
 
 // Reads and checks the TMX file at `path` (a Windows-form path, opened through the platform
 // layer) into `map`. 0 when the import can take it; -1 after one line naming the file, the
-// cell (column, row) or object, and what to change in Tiled.
+// cell (column, row) or object, and what to change in Tiled (or that memory ran out). The
+// tile layer may be in any encoding Tiled writes but Zstandard; the tileset the shared
+// ko.tiles.tsx or embedded, at any firstgid. An object's cell is the one under its centre,
+// wherever it lies; its tile byte is checked against the tileset, not against the map's use.
 int read_tiled_map(const char* path, TiledMap* map) noexcept;
 
 #endif

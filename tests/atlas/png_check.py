@@ -20,6 +20,8 @@ def check_png(test, png):
         at += 12 + length
     header, kinds = struct.unpack(">IIBBBBB", chunks[0][1]), b" ".join(kind for kind, _ in chunks)
     test.assertTrue(re.fullmatch(rb"IHDR( PLTE)?( IDAT)+ IEND", kinds) and (b"PLTE" in kinds) == (header[3] == 3), kinds)
+    idats = [len(data) for kind, data in chunks if kind == b"IDAT"]  # 8 KiB each, the last one at most
+    test.assertTrue(set(idats[:-1]) <= {8192} and 0 < idats[-1] <= 8192, idats)
     rows = zlib.decompress(b"".join(data for kind, data in chunks if kind == b"IDAT"))
     row = (header[0] * header[2] * (3 if header[3] == 2 else 1) + 7) // 8 + 1
     test.assertEqual((at, len(rows), rows[::row]), (len(png), header[1] * row, bytes(header[1])))  # at: nothing past IEND

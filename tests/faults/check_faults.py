@@ -12,6 +12,7 @@ resident) and map blocks, then the map and NPC files of every catalogue row.
 """
 
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -89,10 +90,27 @@ def main():
         kopc_data.write(os.path.join(work, "names.txt"), b"2a chest\n3f " + "\u00e9".encode() * 40 + b"\n")
         tiled = ["ko.tiles.png", "ko.tiles.tsx"] + [n[:-3] + "tmx" for n in kopc_data.OUTPUTS]
         for variable, outputs in (("KOPC_ATLAS_FAILALLOC", ["atlas.html"]), ("KOPC_TMX_FAILALLOC", tiled)):
-            if os.environ.get(variable):
-                problems += allocation_loop(command[:-1] + [os.path.abspath(os.environ[variable])],
-                                            ["--names", "../names.txt", "--overwrite", data], None, out_dir,
-                                            outputs=outputs)
+            if os.environ.get(variable):  # the run that gets through writes what a run without faults writes
+                program, args = command[:-1] + [os.path.abspath(os.environ[variable])], ["--names", "../names.txt", "--overwrite", data]
+                run(program, args, out_dir, 0)
+                whole = {n: open(os.path.join(out_dir, n), "rb").read() for n in os.listdir(out_dir)}
+                for n in whole:
+                    os.remove(os.path.join(out_dir, n))
+                problems += allocation_loop(program, args, None, out_dir, whole, outputs)
+        # kopc_import, back from kopc_tmx's maps with one cell of Kessa painted: a failing run writes nothing.
+        if os.environ.get("KOPC_IMPORT_FAILALLOC"):
+            os.mkdir(os.path.join(work, "tmx"))
+            subprocess.run(command[:-1] + [os.path.abspath(os.environ["KOPC_TMX_FAILALLOC"]), data],
+                           cwd=os.path.join(work, "tmx"), check=True, stdout=subprocess.DEVNULL)
+            kessa = os.path.join(work, "tmx", "ko.Kessa.tmx")
+            with open(kessa) as f:
+                text = re.sub(r'(csv">\n)\d+', r"\g<1>6", f.read(), count=1)
+            with open(kessa, "w") as f:
+                f.write(text)
+            problems += allocation_loop(command[:-1] + [os.path.abspath(os.environ["KOPC_IMPORT_FAILALLOC"])],
+                                        ["--overwrite", "../tmx", data], None, out_dir, outputs=[])
+            with open(os.path.join(work, data[3:], "MAPG10"), "rb") as f:
+                problems += [] if f.read(1) == b"\5" else ["kopc_import wrote no edit"]
     for p in problems:
         print("FAIL " + p)
     return 1 if problems else 0

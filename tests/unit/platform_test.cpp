@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -61,6 +62,10 @@ TEST(Platform, GathersLineRunsInOrder) {
             ASSERT_EQ(line[i], i < 4 * size ? from[i / size][32 + i % size] : 0xEE) << size;
         }
     }
+    // Spans that hold no byte at all are all written, not a failure.
+    const WriteSpan empty[2] = {{"", 0}, {"", 0}};
+    const FilePtr file(std::tmpfile());
+    EXPECT_EQ(platform_write_spans(file.get(), empty, 2), 0);
 }
 
 TEST(Platform, LargeBlocksAreAlignedZeroAndWhole) {
@@ -114,6 +119,7 @@ TEST(Platform, NewFilesNeverOpenAnExistingName) {
         std::fclose(std::fopen(taken.back().c_str(), "wb"));
     }
     EXPECT_GE(taken.size(), 3u);
+    EXPECT_EQ(taken[0].substr(taken[0].size() - 7), "-0.part"); // the first name a run tries
     EXPECT_EQ(std::set<std::string>(taken.begin(), taken.end()).size(), taken.size());
     for (const std::string& name : taken) {
         std::remove(name.c_str());
@@ -230,9 +236,14 @@ TEST(Platform, BeginRemovesLeftoversOfGoneProcessesOnly) {
     }
     std::ofstream(folder / ("out.txt." + dead + "-0.part")) << "x";
     std::ofstream(folder / ("out.txt." + dead + "-12.part")) << "x";
+    std::ofstream(folder / ("bare." + dead + "-0.part")) << "x"; // beside a name with no folder
     NewFile file;
     ASSERT_EQ(platform_begin_new_file((folder / "out.txt").c_str(), &file), 0);
+    const std::string here = std::filesystem::current_path().string();
+    std::filesystem::current_path(folder.path);
+    ASSERT_EQ(platform_begin_new_file("bare", &file), 0);
     platform_discard_new_file(&file);
+    std::filesystem::current_path(here);
     EXPECT_EQ(folder.entries(), kept);
 }
 
