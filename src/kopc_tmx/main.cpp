@@ -84,6 +84,15 @@ int run_tmx(const RunOptions& options) {
     if (load_run_inputs(options, run_no_image, &inputs) != 0) {
         return 1;
     }
+    // A map edited since kopc_tmx wrote it is named in the question, or, with --overwrite, once
+    // it is replaced, so that no edit is lost unsaid.
+    bool edited[map_count];
+    for (int i = 0; i < map_count; ++i) {
+        edited[i] = platform_entry_exists(files.map[i]) && tmx_edited(files.map[i]);
+        if (edited[i] && options.overwrite == 0) {
+            std::printf(tmx_text::edited_fmt, files.map[i]);
+        }
+    }
     if (confirm_replace(files.all, file_count, options.overwrite) != 0) {
         std::puts(tmx_text::write_set);
         return 1;
@@ -113,6 +122,11 @@ int run_tmx(const RunOptions& options) {
     if (finished != new_file_done) {
         std::puts(finished == new_file_not_replaced ? tmx_text::replace_set : tmx_text::write_set);
         return 1;
+    }
+    for (int i = 0; i < map_count; ++i) {
+        if (edited[i] && options.overwrite != 0) {
+            std::printf(tmx_text::replaced_edited_fmt, files.map[i]);
+        }
     }
     return 0;
 }

@@ -12,6 +12,8 @@ constexpr const char* notes[] = {
 constexpr char write_fmt[] = "error: write Tiled file '%s'\n";
 constexpr char write_set[] = "error: write Tiled files: the old ones stay as they were";
 constexpr char replace_set[] = "error: replace Tiled files: the old ones are back in place";
+constexpr char edited_fmt[] = "'%s' was edited since kopc_tmx wrote it\n";
+constexpr char replaced_edited_fmt[] = "replaced '%s', edited since kopc_tmx wrote it\n";
 constexpr char compress_fmt[] = "error: compress tileset image '%s'\n";
 
 } // namespace tmx_text

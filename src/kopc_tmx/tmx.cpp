@@ -185,6 +185,16 @@ void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* na
     std::fputs("</tileset>\n", file);
 }
 
+bool tmx_edited(const char* name) noexcept {
+    TiledMap map;
+    char digest[digest_text_size];
+    if (read_tiled_map(name, &map) != 0) {
+        return true;
+    }
+    content_digest(map.tiles, map.npcs, digest);
+    return map.content != digest;
+}
+
 void write_tmx_map(std::FILE* file, const RunOptions& options, const ShapeSet& shapes, int map,
                    const MapBlock& block, const MapReport& report, const TmxContent& content,
                    const ShapeNames* names) noexcept {

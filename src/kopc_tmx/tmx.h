@@ -46,6 +46,12 @@ struct TmxContent {
     std::vector<TiledObject> npcs;
 };
 
+// Whether the existing TMX file `name` no longer holds what kopc_tmx wrote: the digest of its
+// content as read (its tile layer and its NPC objects' ids, tiles, cells and visibility) is
+// not its "content" property, or it cannot be read back as a map kopc_tmx wrote (after the
+// reader's line saying why). Its properties, names and other layers are not compared.
+bool tmx_edited(const char* name) noexcept;
+
 // One map's TMX text: the tile layer and the NPC slots standing on it as tile objects of
 // type "npc" named after their shapes (by `names` where given, else by code), visible where
 // the run drew them, as `content` has them; the time doors (their layer visible when drawn)

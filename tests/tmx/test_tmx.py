@@ -3,6 +3,7 @@
 Tiled's own renderer draws every map as kopc_map's BMP, pixel for pixel; the TMX gives back
 the map and NPC bytes; Tiled re-saves the files unchanged; names, errors, the question."""
 
+import base64
 import os
 import re
 import shutil
@@ -10,6 +11,7 @@ import struct
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
+import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
 import kopc_data  # noqa: E402
@@ -157,14 +159,14 @@ class Tmx(kopc_data.ProgramTest):
             self.tmx("--names", "n.txt", "data", status=1, out="error: shape names 'n.txt' line %d: %s\n" % (
                 line, what))
         self.assertEqual(sorted(os.listdir(self.dir)), ["data", "n.txt", "one.bmp"])
-        for old, exist in (("ko.Kessa.tmx", "'ko.Kessa.tmx' already exists"),
+        for old, exist in (("ko.tiles.tsx", "'ko.tiles.tsx' already exists"),
                            ("ko.tiles.png", "'ko.tiles.png' and 1 more of the files to write already exist")):
             kopc_data.write(self.path(old), b"old")
             question = exist + "\noverwrite ? (Y or N): "
             self.tmx("data", stdin=b"x\nn", status=1, out=question + KEPT)
-            self.assert_file("ko.Kessa.tmx", b"old")
-            self.assertEqual(sorted(os.listdir(self.dir)), sorted(["data", "n.txt", "one.bmp", "ko.Kessa.tmx"] +
-                                                                  ["ko.tiles.png"] * (old != "ko.Kessa.tmx")))
+            self.assert_file("ko.tiles.tsx", b"old")
+            self.assertEqual(sorted(os.listdir(self.dir)), sorted(["data", "n.txt", "one.bmp", "ko.tiles.tsx"] +
+                                                                  ["ko.tiles.png"] * (old != "ko.tiles.tsx")))
         lines = self.kopc("--overwrite", "data", status=0)[1].decode()
         self.tmx("data", stdin=b"y", status=0, out=question + lines)
         self.assertEqual([n for n in sorted(os.listdir(self.dir)) if n[-4:] in (".tmx", ".tsx", ".png")], TILED)
@@ -178,6 +180,29 @@ class Tmx(kopc_data.ProgramTest):
             self.tmx("--overwrite", "-s", "one.bmp", "data", status=1, preexec=kopc_data.file_size_limit(16384),
                      out=lines + KEPT)
             self.assertEqual(({n: self.read(n) for n in TILED}, [n for n in os.listdir(self.dir) if ".part" in n]), (before, []))
+
+    def test_a_rerun_names_every_map_edited_since_it_was_written(self):
+        lines = self.tmx("data", status=0)[1].decode()
+        csv = lambda s: re.search(r'<data encoding="csv">\n(.*?)</data>', s, re.S)  # noqa: E731
+        zlib_layer = lambda s: s.replace(csv(s)[0], '<data encoding="base64" compression="zlib">\n   %s\n  </data>' % (  # noqa: E731
+            base64.b64encode(zlib.compress(struct.pack("<4096I", *map(int, csv(s)[1].split(","))))).decode()))
+        # (map, its edit, named as edited): what the tile layer and NPC objects hold counts, not their encoding or a property.
+        edits = [("ko.Elderdays.tmx", lambda s: s.replace(csv(s)[1], "%d," % (int(csv(s)[1].split(",")[0]) % 256 + 1) +
+                                                         csv(s)[1].split(",", 1)[1]), True),
+                 ("ko.Firstland.tmx", lambda s: re.sub(r'(<object id="1" .*? x=")(\d+)', lambda m: m[1] + str(int(m[2]) + 16), s), True),
+                 ("ko.OE.tmx", lambda s: s.replace('title" value="', 'title" value="new '), False),
+                 ("ko.NE.tmx", zlib_layer, False), ("ko.Kessa.tmx", lambda s: "<old/>", True)]
+        for name, edit, _ in edits:
+            kopc_data.write(self.path(name), edit(self.read(name).decode()).encode())
+        before = {n: self.read(n) for n in TILED}
+        edited, unreadable = [n for n in TMX if (n, True) in [(e[0], e[2]) for e in edits]], "error: 'ko.Kessa.tmx' is no Tiled map\n"
+        question = "'ko.tiles.png' and 32 more of the files to write already exist\noverwrite ? (Y or N): "
+        self.tmx("data", stdin=b"n", status=1, out="".join(unreadable * (n == "ko.Kessa.tmx") + "'%s' was edited since kopc_tmx "
+                                                             "wrote it\n" % n for n in edited) + question + KEPT)
+        self.assertEqual({n: self.read(n) for n in TILED}, before)
+        self.tmx("--overwrite", "data", status=0,
+                 out=unreadable + lines + "".join("replaced '%s', edited since kopc_tmx wrote it\n" % n for n in edited))
+        self.tmx("data", stdin=b"n", status=1, out=question + KEPT)
 
 
 if __name__ == "__main__":
