@@ -128,7 +128,7 @@ int import_maps(const RunOptions& options, const std::vector<MapBlock>& blocks,
         if (path == nullptr) {
             return -1;
         }
-        if (read_tiled_map(path, tiled.get()) != 0) {
+        if (read_tiled_map(path, tiled.get(), 0) != 0) {
             result = -1;
             continue;
         }

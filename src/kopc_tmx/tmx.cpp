@@ -188,7 +188,7 @@ void write_tileset(std::FILE* file, const ShapeSet& shapes, const ShapeNames* na
 bool tmx_edited(const char* name) noexcept {
     TiledMap map;
     char digest[digest_text_size];
-    if (read_tiled_map(name, &map) != 0) {
+    if (read_tiled_map(name, &map, 1) != 0) {
         return true;
     }
     content_digest(map.tiles, map.npcs, digest);

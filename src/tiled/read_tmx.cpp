@@ -16,6 +16,19 @@
 
 namespace {
 
+// Where refusals are told: the file's name for every line, and whether to print them at all
+// (a caller that only asks whether a file is a map of ours reads it quietly).
+struct Source {
+    const char* path;
+    int quiet;
+};
+
+template <typename... Values> void say(const Source& source, const char* format, Values... values) {
+    if (source.quiet == 0) {
+        std::printf(format, source.path, values...);
+    }
+}
+
 // A gid's high bits flip or rotate its tile (horizontal, vertical, diagonal, hexagonal turn).
 constexpr uint32_t flip_bits = 0xF0000000u;
 constexpr std::size_t gid_bytes = 4; // a gid in a base64 layer: 32 bits, low byte first
@@ -30,11 +43,11 @@ void xml_release(void* block) {
 }
 
 // The file at `path`, whole, behind what `text` held (nothing); -1 after its line.
-int read_whole(const char* path, std::vector<char>* text) {
+int read_whole(const Source& source, std::vector<char>* text) {
     FilePtr file;
-    const int opened = platform_open_regular(path, &file);
+    const int opened = platform_open_regular(source.path, &file);
     if (opened != 0) {
-        std::printf(opened == -2 ? tiled_text::not_regular_fmt : common_text::open_fmt, path);
+        say(source, opened == -2 ? tiled_text::not_regular_fmt : common_text::open_fmt);
         return -1;
     }
     char chunk[16384];
@@ -44,7 +57,7 @@ int read_whole(const char* path, std::vector<char>* text) {
         text->insert(text->end(), chunk, chunk + got); // std::bad_alloc reaches the caller
     } while (got == sizeof chunk);
     if (std::ferror(file.get()) != 0) {
-        std::printf(tiled_text::read_fmt, path);
+        say(source, tiled_text::read_fmt);
         return -1;
     }
     return 0;
@@ -147,7 +160,7 @@ int inflate_layer(const std::vector<uint8_t>& in, uint8_t* out, std::size_t size
 
 // The layer's gids from its <data>, in any encoding Tiled writes but Zstandard. 0 when read;
 // -1 after its line.
-int read_gids(const char* path, pugi::xml_node data, std::vector<uint32_t>* gids) {
+int read_gids(const Source& source, pugi::xml_node data, std::vector<uint32_t>* gids) {
     const char* encoding = data.attribute("encoding").value();
     const char* compression = data.attribute("compression").value();
     if (*encoding == '\0') { // the old XML form: one <tile gid="..."/> a cell, <tile/> empty
@@ -183,11 +196,11 @@ int read_gids(const char* path, pugi::xml_node data, std::vector<uint32_t>* gids
         char format[64];
         std::snprintf(format, sizeof format, "%s%s%s", encoding, *compression ? " " : "",
                       compression);
-        std::printf(tiled_text::encoding_fmt, path, format);
+        say(source, tiled_text::encoding_fmt, format);
         return -1;
     }
     if (gids->size() != map_file_size) {
-        std::printf(tiled_text::damaged_fmt, path);
+        say(source, tiled_text::damaged_fmt);
         return -1;
     }
     return 0;
@@ -224,7 +237,7 @@ int cell_of(double at, int size) {
 }
 
 // The tile layer's cells as tile bytes; -1 after the line of the first cell refused.
-int read_cells(const char* path, const std::vector<uint32_t>& gids, uint32_t first_gid,
+int read_cells(const Source& source, const std::vector<uint32_t>& gids, uint32_t first_gid,
                TiledMap* map) {
     for (std::size_t cell = 0; cell < map_file_size; ++cell) {
         const uint32_t gid = gids[cell];
@@ -234,8 +247,8 @@ int read_cells(const char* path, const std::vector<uint32_t>& gids, uint32_t fir
                                   ? tiled_text::foreign_cell_fmt
                                   : nullptr;
         if (refused != nullptr) {
-            std::printf(refused, path, static_cast<int>(cell % map_tiles_across),
-                        static_cast<int>(cell / map_tiles_across));
+            say(source, refused, static_cast<int>(cell % map_tiles_across),
+                static_cast<int>(cell / map_tiles_across));
             return -1;
         }
         map->tiles[cell] = static_cast<uint8_t>(gid - first_gid);
@@ -245,7 +258,7 @@ int read_cells(const char* path, const std::vector<uint32_t>& gids, uint32_t fir
 
 // The NPC layer's objects, each a plain tile object of ko.tiles; -1 after the line of the
 // first one refused.
-int read_objects(const char* path, pugi::xml_node layer, uint32_t first_gid, TiledMap* map) {
+int read_objects(const Source& source, pugi::xml_node layer, uint32_t first_gid, TiledMap* map) {
     const double width = map->tile_width, height = map->tile_height;
     for (pugi::xml_node object = layer.child("object"); object;
          object = object.next_sibling("object")) {
@@ -269,7 +282,7 @@ int read_objects(const char* path, pugi::xml_node layer, uint32_t first_gid, Til
             : gid < first_gid || gid - first_gid >= tileset_tiles ? tiled_text::foreign_object_fmt
                                                                   : nullptr;
         if (refused != nullptr) {
-            std::printf(refused, path, o.id, map->tile_width, map->tile_height);
+            say(source, refused, o.id, map->tile_width, map->tile_height);
             return -1;
         }
         // A tile object stands on its lower left corner: its centre is half a tile up.
@@ -285,10 +298,10 @@ int read_objects(const char* path, pugi::xml_node layer, uint32_t first_gid, Til
     return 0;
 }
 
-int read_document(const char* path, const pugi::xml_document& document, TiledMap* map) {
+int read_document(const Source& source, const pugi::xml_document& document, TiledMap* map) {
     const pugi::xml_node root = document.child("map");
     if (!root) {
-        std::printf(tiled_text::not_map_fmt, path);
+        say(source, tiled_text::not_map_fmt);
         return -1;
     }
     map->tile_width = root.attribute("tilewidth").as_int(0);
@@ -296,16 +309,16 @@ int read_document(const char* path, const pugi::xml_document& document, TiledMap
     const int across = root.attribute("width").as_int(0);
     const int down = root.attribute("height").as_int(0);
     if (root.attribute("infinite").as_int(0) != 0) {
-        std::printf(tiled_text::infinite_fmt, path);
+        say(source, tiled_text::infinite_fmt);
         return -1;
     }
     if (std::strcmp(root.attribute("orientation").value(), "orthogonal") != 0) {
-        std::printf(tiled_text::orientation_fmt, path);
+        say(source, tiled_text::orientation_fmt);
         return -1;
     }
     if (across != map_tiles_across || down != map_tiles_down || map->tile_width <= 0 ||
         map->tile_height <= 0) {
-        std::printf(tiled_text::size_fmt, path, across, down, map->tile_width, map->tile_height);
+        say(source, tiled_text::size_fmt, across, down, map->tile_width, map->tile_height);
         return -1;
     }
     std::string* const texts[] = {&map->map_file, &map->npc_file, &map->options, &map->base,
@@ -314,7 +327,7 @@ int read_document(const char* path, const pugi::xml_document& document, TiledMap
     for (std::size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
         const char* value = find_property(root, names[i]);
         if (value == nullptr) {
-            std::printf(tiled_text::no_property_fmt, path, names[i]);
+            say(source, tiled_text::no_property_fmt, names[i]);
             return -1;
         }
         texts[i]->assign(value);
@@ -325,7 +338,7 @@ int read_document(const char* path, const pugi::xml_document& document, TiledMap
         first_gid = is_our_tileset(tileset) ? tileset.attribute("firstgid").as_uint(0) : 0;
     }
     if (first_gid == 0) {
-        std::printf(tiled_text::no_tileset_fmt, path);
+        say(source, tiled_text::no_tileset_fmt);
         return -1;
     }
     // The first tile layer "tiles", the first object layer "npcs" and the doors are ours;
@@ -350,30 +363,31 @@ int read_document(const char* path, const pugi::xml_document& document, TiledMap
     }
     if (!tiles || tiles.attribute("width").as_int(0) != map_tiles_across ||
         tiles.attribute("height").as_int(0) != map_tiles_down) {
-        std::printf(tiled_text::no_layer_fmt, path);
+        say(source, tiled_text::no_layer_fmt);
         return -1;
     }
     if (!npcs) { // every NPC would be freed: a renamed or deleted layer is no edit of them
-        std::printf(tiled_text::no_npcs_fmt, path);
+        say(source, tiled_text::no_npcs_fmt);
         return -1;
     }
     std::vector<uint32_t> gids;
     gids.reserve(map_file_size + 1);
-    if (read_gids(path, tiles.child("data"), &gids) != 0 ||
-        read_cells(path, gids, first_gid, map) != 0) {
+    if (read_gids(source, tiles.child("data"), &gids) != 0 ||
+        read_cells(source, gids, first_gid, map) != 0) {
         return -1;
     }
-    return read_objects(path, npcs, first_gid, map);
+    return read_objects(source, npcs, first_gid, map);
 }
 
 } // namespace
 
-int read_tiled_map(const char* path, TiledMap* map) noexcept {
+int read_tiled_map(const char* path, TiledMap* map, int quiet) noexcept {
+    const Source source = {path, quiet};
     pugi::set_memory_management_functions(xml_allocate, xml_release);
     try {
         *map = TiledMap{};
         std::vector<char> text;
-        if (read_whole(path, &text) != 0) {
+        if (read_whole(source, &text) != 0) {
             return -1;
         }
         pugi::xml_document document;
@@ -382,11 +396,11 @@ int read_tiled_map(const char* path, TiledMap* map) noexcept {
             throw std::bad_alloc();
         }
         if (!parsed) {
-            std::printf(tiled_text::not_xml_fmt, path, parsed.description(),
-                        static_cast<long>(parsed.offset));
+            say(source, tiled_text::not_xml_fmt, parsed.description(),
+                static_cast<long>(parsed.offset));
             return -1;
         }
-        return read_document(path, document, map);
+        return read_document(source, document, map);
     } catch (const std::bad_alloc&) {
         std::puts(common_text::memory);
         return -1;

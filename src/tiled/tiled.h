@@ -77,6 +77,7 @@ int export_map_model(const MapBlock& block, const MapReport& report, uint8_t til
 // tile layer may be in any encoding Tiled writes but Zstandard; the tileset the shared
 // ko.tiles.tsx or embedded, at any firstgid. An object's cell is the one under its centre,
 // wherever it lies; its tile byte is checked against the tileset, not against the map's use.
-int read_tiled_map(const char* path, TiledMap* map) noexcept;
+// With `quiet` set, a refusal prints nothing (only memory running out is told).
+int read_tiled_map(const char* path, TiledMap* map, int quiet) noexcept;
 
 #endif
