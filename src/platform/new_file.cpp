@@ -83,6 +83,38 @@ int settle_file(std::FILE* stream, const char*) {
 // The move is written through (platform_replace_file): nothing is left to sync.
 void sync_folder(const char*) {}
 
+// Holds the folder of `name` while one run puts its set of files in place: a named mutex of
+// the folder's full path (letter case aside), which Windows releases with a process that dies.
+using FolderHold = HANDLE;
+FolderHold hold_folder(const char* name) {
+    char full[MAX_PATH + 1];
+    DWORD length = GetFullPathNameA(name, sizeof full, full, nullptr);
+    length = length < sizeof full ? length : 0;
+    while (length > 0 && full[length - 1] != '\\' && full[length - 1] != '/') {
+        --length; // the folder alone is held, not the file's own name
+    }
+    uint64_t hash = 0xCBF29CE484222325u;
+    for (DWORD i = 0; i < length; ++i) {
+        const char c = full[i];
+        hash =
+            (hash ^ static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c)) * 0x100000001B3u;
+    }
+    char mutex_name[64];
+    std::snprintf(mutex_name, sizeof mutex_name, "Local\\kopc-%016llx",
+                  static_cast<unsigned long long>(hash));
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutex_name);
+    if (mutex != nullptr) {
+        WaitForSingleObject(mutex, INFINITE); // an abandoned one is ours as well
+    }
+    return mutex;
+}
+void release_folder(FolderHold held) {
+    if (held != nullptr) {
+        ReleaseMutex(held);
+        CloseHandle(held);
+    }
+}
+
 // The temporary files of one final name, one at a time: "<final>.*.part" matches them all.
 struct FolderScan {
     HANDLE search = INVALID_HANDLE_VALUE;
@@ -137,6 +169,7 @@ int platform_replace_file(const char* from, const char* to) noexcept {
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -214,6 +247,26 @@ void sync_folder(const char* name) {
     if (fd >= 0) {
         fsync(fd);
         close(fd);
+    }
+}
+
+// Holds the folder of `name` while one run puts its set of files in place, so that another
+// run's set waits for it and two runs at once leave one run's whole set. The lock goes with the
+// descriptor, and with the process when it dies; a folder that cannot be held is not waited for.
+using FolderHold = int;
+FolderHold hold_folder(const char* name) {
+    char folder[sizeof NewFile::temp_name];
+    folder_of(name, folder);
+    const int fd = open(folder, O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    if (fd >= 0 && flock(fd, LOCK_EX) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+void release_folder(FolderHold held) {
+    if (held >= 0) {
+        close(held);
     }
 }
 
@@ -431,11 +484,15 @@ int platform_finish_new_files(NewFile files[], const char* const final_names[],
         written = close_written(&files[i], final_names[i]) == 0 && written;
     }
     std::size_t placed = 0;
+    const FolderHold held = written && count > 0 ? hold_folder(final_names[0]) : FolderHold{};
     while (written && placed < count && put_in_place(&files[placed], final_names[placed]) == 0) {
         ++placed;
     }
     for (std::size_t i = placed; written && placed < count && i-- > 0;) {
         put_back(&files[i], final_names[i]);
+    }
+    if (written && count > 0) {
+        release_folder(held);
     }
     for (std::size_t i = 0; i < count; ++i) {
         platform_discard_new_file(&files[i]);
