@@ -81,6 +81,12 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
+// The nothrow form too (pugixml's blocks come from it): a sanitizer's runtime serves it on its
+// own otherwise, and its blocks would come back to the free below.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+
 void operator delete(void* block) noexcept {
     std::free(block);
 }
