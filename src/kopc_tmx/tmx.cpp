@@ -97,8 +97,9 @@ void put_typed_property(std::FILE* file, int indent, const char* name, const cha
 }
 
 // A tile byte as the mismatch lines write it: its shape in hex, then its low bits ("3A:0").
-constexpr std::size_t code_size = 5;
-void tile_code(int byte, char code[code_size]) {
+// Room for "3A:0" and more: the compiler cannot always see that a byte's shape is 2 digits.
+constexpr std::size_t code_size = 16;
+void tile_code(uint8_t byte, char code[code_size]) {
     std::snprintf(code, code_size, "%02X:%d", byte / tile_variants, byte % tile_variants);
 }
 
