@@ -538,8 +538,9 @@ int platform_find_leftover(const char* path, char* found, std::size_t size) noex
     }
     while (const char* entry = scan_next(&scan)) {
         if (leftover_id(entry, name + folder, true) > 0) {
+            // The folder as the caller wrote it (in the program's own, Windows form).
             const int written =
-                std::snprintf(found, size, "%.*s%s", static_cast<int>(folder), name, entry);
+                std::snprintf(found, size, "%.*s%s", static_cast<int>(folder), path, entry);
             if (written < 0 || static_cast<std::size_t>(written) >= size) {
                 found[0] = '\0';
             }

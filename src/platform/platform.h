@@ -172,7 +172,8 @@ int platform_finish_new_files(NewFile files[], const char* const final_names[],
 // Looks beside `path` (Windows form, its last component compared ignoring ASCII case) for a
 // file that platform_begin_new_file or platform_finish_new_files left under a temporary
 // name: a run stopped before it could remove it, or a set-aside copy of the file that a run
-// stopped while renaming. 1 with the first one's host path in `found`; 0 when there is none.
+// stopped while renaming. 1 with the first one's path in `found` (`path`'s folder as given, then
+// the entry's name); 0 when there is none.
 // Unlike platform_begin_new_file, it looks at every process's files and removes nothing.
 int platform_find_leftover(const char* path, char* found, std::size_t size) noexcept;
 

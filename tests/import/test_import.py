@@ -8,6 +8,7 @@ import base64
 import gzip
 import hashlib
 import os
+import pathlib
 import shutil
 import subprocess
 import sys
@@ -143,7 +144,7 @@ class Import(kopc_data.ProgramTest):
         return self.run_program("KOPC_IMPORT", *args, "tmx", "data", **kw)[1].decode()
 
     def sums(self):
-        return {n: hashlib.sha256(open(self.path("data", n), "rb").read()).hexdigest()
+        return {n: hashlib.sha256(pathlib.Path(self.path("data", n)).read_bytes()).hexdigest()
                 for n in os.listdir(self.path("data"))}
 
     def edit(self, edit, name="ko.Firstland.tmx", tiled=(), save=True):
@@ -302,7 +303,7 @@ class Import(kopc_data.ProgramTest):
         kopc_data.write(stopped, b"old")
         self.assertEqual(self.imp("--overwrite", status=1), "error: '%s' was left by a run that stopped while writing "
                          "the game files: compare it with the file it is named after, keep the right one and remove it\n"
-                         % os.path.join("data", "mapx10.999999999-1.part"))
+                         % "data\\mapx10.999999999-1.part")
         os.remove(stopped)
         self.assertEqual(self.sums(), before)
         self.assertEqual(self.imp(stdin=b"y", status=0), lines + ask)
