@@ -64,16 +64,17 @@ demo: SHELL := /bin/bash
 demo: .SHELLFLAGS := -o pipefail -c
 demo: tools
 	@echo "building kopc_map, kopc_atlas, kopc_tmx and the sample generator in $(BUILD_DIR)/" \
-	    "(about a minute the first time; log: $(DEMO_LOG))"
+	    "(under a minute the first time; log: $(DEMO_LOG))"
 	@mkdir -p $(BUILD_DIR) && : > $(DEMO_LOG)
 	@{ { test -f $(BUILD_DIR)/CMakeCache.txt && cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS); } || \
 	    cmake -S . -B $(BUILD_DIR) -DKOPC_TESTS=OFF $(CMAKE_FLAGS); } 2>&1 | $(DOTS) && \
 	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_map kopc_sample 2>&1 | $(DOTS) || \
 	    { echo; cat $(DEMO_LOG); exit 1; }
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_atlas 2>&1 | $(DOTS) && echo || \
-	    { echo; echo "kopc_atlas, kopc_tmx and kopc_import left out: they need zlib (Debian/Ubuntu: sudo apt-get install zlib1g-dev)"; }
-	@[ ! -x $(BUILD_DIR)/kopc_atlas ] || cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_tmx 2>&1 | $(DOTS) && echo || \
-	    { echo; echo "kopc_tmx and kopc_import left out: they need pugixml (Debian/Ubuntu: sudo apt-get install libpugixml-dev)"; }
+	    { echo; echo "kopc_atlas, kopc_tmx and kopc_import left out: they need zlib (Debian/Ubuntu: sudo apt-get update && sudo apt-get install zlib1g-dev)"; }
+	@if [ -x $(BUILD_DIR)/kopc_atlas ]; then \
+	    cmake --build $(BUILD_DIR) -j $(JOBS) --target kopc_tmx kopc_import 2>&1 | $(DOTS) && echo || { echo; echo \
+	    "kopc_tmx and kopc_import left out: they need pugixml (Debian/Ubuntu: sudo apt-get update && sudo apt-get install libpugixml-dev)"; }; fi
 	@$(BUILD_DIR)/sample/kopc_sample $(BUILD_DIR)/sample-data
 	@mkdir -p demo
 	@cd demo && "$(abspath $(BUILD_DIR))/kopc_map" --overwrite "$(DEMO_DATA)"

@@ -25,7 +25,7 @@ if (pinned.some(([p, v]) => !fs.existsSync(module_dir(p)) || require(path.join(m
   fs.mkdirSync(dir, { recursive: true });
   for (const f of [lock, path.join(lock, "..", "package.json")]) fs.copyFileSync(f, path.join(dir, path.basename(f)));
   const npm = spawnSync("npm", ["ci", "--prefix", dir, "--no-audit", "--no-fund", "--fetch-retries=1"], { stdio: ["ignore", "ignore", "pipe"], encoding: "utf8" });
-  if (npm.status !== 0) skip("npm cannot install " + pinned.join(" ") + ": " + ((npm.stderr || "").split("\n")
+  if (npm.status !== 0) skip("npm cannot install " + pinned.map((p) => p.join(" ")).join(", ") + ": " + ((npm.stderr || "").split("\n")
     .find((l) => /^npm (ERR!|error) /.test(l)) || String(npm.error || "status " + npm.status))) || process.exit(77);
 }
 const axe_source = fs.readFileSync(path.join(module_dir("axe-core"), "axe.min.js"), "utf8");
